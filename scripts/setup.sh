@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need, only when it is missing.
+#   scripts/setup.sh host     compilers, CMake, GoogleTest, Benchmark, zlib
+#   scripts/setup.sh windows  + mingw-w64 (i686), Wine 32-bit, Xvfb, xdotool
+set -euo pipefail
+what=${1:-windows}
+
+need=()
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+want() { for p in "$@"; do have "$p" || need+=("$p"); done; }
+
+want build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang python3
+if [ "$what" = windows ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    rm -f /var/lib/apt/lists/lock
+    updated=0
+  fi
+  want g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xdotool osslsigncode
+fi
+
+if [ ${#need[@]} -gt 0 ] || [ "${updated:-1}" = 0 ]; then
+  if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
+  echo "setup: installing ${need[*]}" >&2
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
