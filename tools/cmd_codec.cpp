@@ -1,0 +1,200 @@
+// compress, decompress, streams: single container streams on their own.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "codec/stream.h"
+#include "tools/cli.h"
+#include "tools/commands.h"
+#include "tools/memory_streams.h"
+#include "tools/tool_files.h"
+
+namespace {
+
+const char COMPRESS_HELP[] =
+    "Usage: kestrune-pack compress IN OUT\n"
+    "Encodes the whole of IN as one container stream and writes it to OUT.\n"
+    "OUT appears only when complete. Exit 0 on success, 1 when IN cannot be\n"
+    "read (or changes while it is read) or OUT cannot be written.\n";
+
+const char DECOMPRESS_HELP[] =
+    "Usage: kestrune-pack decompress IN OUT [--offset N]\n"
+    "Decodes the one stream that starts at byte N of IN (default 0; decimal or\n"
+    "0x-hex) and writes its content to OUT. OUT appears only when the stream\n"
+    "decoded cleanly. Exit 0 on success, 1 when the stream is damaged (the\n"
+    "message names the file, the offset and the fault) or OUT cannot be written.\n";
+
+const char STREAMS_HELP[] =
+    "Usage: kestrune-pack streams FILE [--offset N]\n"
+    "Lists the streams that follow each other from byte N of FILE (default 0),\n"
+    "one line each: offset size container_length (size = decoded bytes). Stops\n"
+    "at the end of the file or at the first bytes that are not a stream, which\n"
+    "are then named on stderr. Exit 0 when at least one stream was found.\n";
+
+// Reads the positional arguments and an optional --offset.
+bool parse_positional_and_offset(const char *command, const Arguments &args, size_t wanted,
+                                 std::vector<std::string> *positional, uint64_t *offset, int *exit_code) {
+  *offset = 0;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string &arg = args[i];
+    std::string value;
+    bool has_value = false;
+    if (arg == "--offset") {
+      if (i + 1 >= args.size()) {
+        *exit_code = usage_error(command, "--offset needs a number");
+        return false;
+      }
+      value = args[++i];
+      has_value = true;
+    } else if (arg.compare(0, 9, "--offset=") == 0) {
+      value = arg.substr(9);
+      has_value = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *exit_code = usage_error(command, "unknown option '" + arg + "'");
+      return false;
+    } else {
+      positional->push_back(arg);
+    }
+    if (has_value && !parse_offset(value, offset)) {
+      *exit_code = usage_error(command, "--offset: '" + value + "' is not a byte offset");
+      return false;
+    }
+  }
+  if (positional->size() != wanted) {
+    *exit_code = usage_error(command, "expected " + std::to_string(wanted) + " file argument" +
+                                          (wanted == 1 ? "" : "s") + ", got " + std::to_string(positional->size()));
+    return false;
+  }
+  return true;
+}
+
+bool wants_help(const Arguments &args, const char *text) {
+  for (const std::string &arg : args)
+    if (is_help(arg)) {
+      fputs(text, stdout);
+      return true;
+    }
+  return false;
+}
+
+// Compresses from a regular file through its descriptor, so that inputs of
+// any size stream through without being held in memory.
+int compress_descriptor(const std::string &in_path, int in_fd, uint64_t size, OutputFile *out) {
+  ToolFile input = tool_file_descriptor(in_fd);
+  ToolFile output = tool_file_descriptor(out->fd());
+  progress_begin(in_path.c_str(), size, &input);
+  int ok = compress_stream(as_stream_file(&input), as_stream_file(&output), static_cast<int32_t>(size));
+  progress_end();
+  if (input.error_number) return fail(EXIT_BAD_DATA, in_path + ": read failed: " + strerror(input.error_number));
+  if (output.error_number)
+    return fail(EXIT_BAD_DATA, "write failed: " + std::string(strerror(output.error_number)));
+  struct stat after;
+  if (!ok || input.bytes_read < size || fstat(in_fd, &after) != 0 || static_cast<uint64_t>(after.st_size) != size)
+    return fail(EXIT_BAD_DATA, in_path + ": the file changed size while it was read (expected " +
+                                   std::to_string(size) + " bytes)");
+  return EXIT_OK;
+}
+
+}  // namespace
+
+int command_compress(const Arguments &args) {
+  if (wants_help(args, COMPRESS_HELP)) return EXIT_OK;
+  std::vector<std::string> files;
+  uint64_t unused = 0;
+  int code = EXIT_USAGE;
+  for (const std::string &arg : args)
+    if (arg.compare(0, 8, "--offset") == 0) return usage_error("compress", "compress takes no --offset");
+  if (!parse_positional_and_offset("compress", args, 2, &files, &unused, &code)) return code;
+
+  int in_fd = open(files[0].c_str(), O_RDONLY | O_CLOEXEC);
+  if (in_fd < 0) return fail(EXIT_BAD_DATA, files[0] + ": " + strerror(errno));
+  struct stat info;
+  if (fstat(in_fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(in_fd);
+    return fail(EXIT_BAD_DATA, files[0] + ": not a readable file");
+  }
+  OutputFile out;
+  std::string error;
+  if (!out.open(files[1], &error)) {
+    close(in_fd);
+    return fail(EXIT_BAD_DATA, error);
+  }
+  if (S_ISREG(info.st_mode)) {
+    if (static_cast<uint64_t>(info.st_size) > 0x7FFFFFFF) {
+      close(in_fd);
+      return fail(EXIT_BAD_DATA, files[0] + ": larger than the 2 GiB a stream can hold");
+    }
+    code = compress_descriptor(files[0], in_fd, static_cast<uint64_t>(info.st_size), &out);
+    close(in_fd);
+    if (code != EXIT_OK) return code;
+  } else {
+    // A pipe or device: its length is only known once it has been read.
+    close(in_fd);
+    std::vector<uint8_t> bytes;
+    if (!read_whole_file(files[0], &bytes, &error)) return fail(EXIT_BAD_DATA, error);
+    std::vector<uint8_t> stream;
+    if (!compress_bytes(bytes.data(), bytes.size(), &stream))
+      return fail(EXIT_BAD_DATA, files[0] + ": larger than the 2 GiB a stream can hold");
+    ToolFile output = tool_file_descriptor(out.fd());
+    if (stream_file_write(as_stream_file(&output), stream.data(), static_cast<int32_t>(stream.size())) !=
+        static_cast<int32_t>(stream.size()))
+      return fail(EXIT_BAD_DATA, files[1] + ": write failed: " + strerror(output.error_number));
+  }
+  if (!out.commit(&error)) return fail(EXIT_BAD_DATA, error);
+  return EXIT_OK;
+}
+
+int command_decompress(const Arguments &args) {
+  if (wants_help(args, DECOMPRESS_HELP)) return EXIT_OK;
+  std::vector<std::string> files;
+  uint64_t offset = 0;
+  int code = EXIT_USAGE;
+  if (!parse_positional_and_offset("decompress", args, 2, &files, &offset, &code)) return code;
+  std::vector<uint8_t> image;
+  std::string error;
+  if (!read_whole_file(files[0], &image, &error)) return fail(EXIT_BAD_DATA, error);
+  OutputFile out;
+  if (!out.open(files[1], &error)) return fail(EXIT_BAD_DATA, error);
+  ToolFile output = tool_file_descriptor(out.fd());
+  uint64_t total = 0;
+  if (offset <= image.size() && image.size() - offset >= 10) {
+    const uint8_t *size_bytes = image.data() + offset + 6;
+    total = size_bytes[0] | size_bytes[1] << 8 | size_bytes[2] << 16 | static_cast<uint64_t>(size_bytes[3]) << 24;
+  }
+  progress_begin(files[0].c_str(), total, nullptr);
+  StreamCheck check = decode_stream_at(image.data(), image.size(), offset, as_stream_file(&output));
+  progress_end();
+  if (check.write_error)
+    return fail(EXIT_BAD_DATA, files[1] + ": write failed: " + strerror(check.write_error));
+  if (!check.ok)
+    return fail(EXIT_BAD_DATA, files[0] + ": stream at offset " + std::to_string(offset) + ": " + check.problem);
+  if (!out.commit(&error)) return fail(EXIT_BAD_DATA, error);
+  return EXIT_OK;
+}
+
+int command_streams(const Arguments &args) {
+  if (wants_help(args, STREAMS_HELP)) return EXIT_OK;
+  std::vector<std::string> files;
+  uint64_t offset = 0;
+  int code = EXIT_USAGE;
+  if (!parse_positional_and_offset("streams", args, 1, &files, &offset, &code)) return code;
+  std::vector<uint8_t> image;
+  std::string error;
+  if (!read_whole_file(files[0], &image, &error)) return fail(EXIT_BAD_DATA, error);
+  StreamListing listing = list_streams(image.data(), image.size(), offset);
+  for (const StreamListing::Entry &entry : listing.streams)
+    printf("%llu %lu %llu\n", static_cast<unsigned long long>(entry.offset), static_cast<unsigned long>(entry.size),
+           static_cast<unsigned long long>(entry.container_length));
+  fflush(stdout);
+  if (listing.streams.empty()) {
+    std::string why = listing.stopped_by.ok ? "end of file" : listing.stopped_by.problem;
+    return fail(EXIT_BAD_DATA, files[0] + ": no stream at offset " + std::to_string(offset) + ": " + why);
+  }
+  if (!listing.stopped_by.ok && listing.end_offset < image.size())
+    fail(EXIT_OK, files[0] + ": " + std::to_string(image.size() - listing.end_offset) + " bytes from offset " +
+                      std::to_string(listing.end_offset) + " are not a stream (" + listing.stopped_by.problem + ")");
+  return EXIT_OK;
+}

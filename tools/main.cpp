@@ -1,0 +1,56 @@
+// kestrune-pack: builds Kestrune installers and takes them apart again.
+#include <stdio.h>
+#include <string.h>
+
+#include "tools/cli.h"
+#include "tools/commands.h"
+
+namespace {
+
+const char TOOL_HELP[] =
+    "Usage: kestrune-pack COMMAND [ARGS]\n"
+    "\n"
+    "Installers:\n"
+    "  build --stub STUB --main FILE --second FILE [options] -o OUT\n"
+    "                              make an installer from the stub and the files\n"
+    "  inspect FILE                print an installer's record and payload layout\n"
+    "  verify FILE                 check an installer completely (exit 0 = sound)\n"
+    "  extract FILE -d DIR         write an installer's files into DIR\n"
+    "\n"
+    "Single streams:\n"
+    "  compress IN OUT             encode IN as one stream\n"
+    "  decompress IN OUT [--offset N]\n"
+    "                              decode the stream at byte N of IN\n"
+    "  streams FILE [--offset N]   list the consecutive streams from byte N\n"
+    "\n"
+    "'kestrune-pack COMMAND --help' describes each command.\n"
+    "Exit codes: 0 success, 1 damaged data or a failed read/write, 2 usage.\n";
+
+struct Command {
+  const char *name;
+  int (*run)(const Arguments &);
+};
+
+const Command COMMANDS[] = {
+    {"build", command_build},       {"inspect", command_inspect}, {"verify", command_verify},
+    {"extract", command_extract},   {"compress", command_compress}, {"decompress", command_decompress},
+    {"streams", command_streams},
+};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 2) {
+    fputs(TOOL_HELP, stderr);
+    return EXIT_USAGE;
+  }
+  std::string name = argv[1];
+  if (is_help(name) || name == "help") {
+    fputs(TOOL_HELP, stdout);
+    return EXIT_OK;
+  }
+  Arguments args(argv + 2, argv + argc);
+  for (const Command &command : COMMANDS)
+    if (name == command.name) return command.run(args);
+  return usage_error(nullptr, "unknown command '" + name + "'");
+}

@@ -1,0 +1,127 @@
+#include "tools/memory_streams.h"
+
+#include "codec/container.h"
+#include "codec/stream.h"
+#include "tools/record.h"
+#include "tools/tool_files.h"
+
+namespace {
+
+uint16_t read_le16(const uint8_t *bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
+
+std::string at_offset(const char *what, uint64_t offset) {
+  return std::string(what) + " at offset " + std::to_string(offset);
+}
+
+// Checks one block header + data lying at image[at]; "" when it is sound.
+// A block may not reach past the end of the image.
+std::string block_problem(const uint8_t *image, size_t size, uint64_t at, uint16_t *length) {
+  if (at + BLOCK_HEADER_SIZE > size) return at_offset("file ends inside the block header", at);
+  const uint8_t *block = image + at;
+  if (read_le16(block) != BLOCK_SIGNATURE) return at_offset("no block signature", at);
+  *length = read_le16(block + 4);
+  if (*length < BLOCK_HEADER_SIZE || *length > BLOCK_SIZE)
+    return at_offset(("impossible block length " + std::to_string(*length)).c_str(), at);
+  if (at + *length > size) return at_offset("file ends inside the block", at);
+  if (block_checksum(block + BLOCK_HEADER_SIZE, *length - BLOCK_HEADER_SIZE) != read_le16(block + 2))
+    return at_offset("checksum mismatch in the block", at);
+  return "";
+}
+
+// Finds the first structural fault of a stream that failed to decode. The
+// blocks are walked the way the writer lays them out: full blocks, then one
+// shorter last block.
+void diagnose(const uint8_t *image, size_t size, uint64_t offset, StreamCheck *check) {
+  uint16_t length = 0;
+  std::string problem = block_problem(image, size, offset, &length);
+  if (problem.empty() && length != SIZE_BLOCK_LENGTH) problem = at_offset("size block has the wrong length", offset);
+  if (!problem.empty()) {
+    check->problem = offset >= size ? at_offset("no stream: end of file", offset) : problem;
+    check->problem_offset = offset;
+    return;
+  }
+  if (!check->size_block_ok) {
+    check->problem = at_offset("impossible uncompressed size in the size block", offset);
+    check->problem_offset = offset;
+    return;
+  }
+  uint64_t at = offset + SIZE_BLOCK_LENGTH;
+  while (true) {
+    problem = block_problem(image, size, at, &length);
+    if (!problem.empty()) {
+      check->problem = problem;
+      check->problem_offset = at;
+      return;
+    }
+    if (length < BLOCK_SIZE) break;
+    at += length;
+  }
+  check->problem = "data does not decode to the declared " + std::to_string(check->declared_size) +
+                   " bytes (" + std::to_string(check->produced) + " produced)";
+  check->problem_offset = offset;
+}
+
+}  // namespace
+
+bool compress_bytes(const uint8_t *data, size_t size, std::vector<uint8_t> *out) {
+  if (size > 0x7FFFFFFF) return false;
+  ToolFile input = tool_file_memory(data, size, 0);
+  ToolFile output = tool_file_vector(out);
+  int ok = compress_stream(as_stream_file(&input), as_stream_file(&output), static_cast<int32_t>(size));
+  return ok == 1 && input.bytes_read >= size;
+}
+
+StreamCheck decode_stream_at(const uint8_t *image, size_t size, uint64_t offset, StreamFile output) {
+  StreamCheck check;
+  if (offset <= size && size - offset >= SIZE_BLOCK_LENGTH && read_le16(image + offset) == BLOCK_SIGNATURE &&
+      read_le16(image + offset + 4) == SIZE_BLOCK_LENGTH &&
+      block_checksum(image + offset + BLOCK_HEADER_SIZE, 4) == read_le16(image + offset + 2)) {
+    check.declared_size = read_le32(image + offset + BLOCK_HEADER_SIZE);
+    check.size_block_ok = check.declared_size <= 0x7FFFFFFF;
+  }
+  if (offset > size) {
+    check.problem = at_offset("no stream: offset lies beyond the end of the file", offset);
+    check.problem_offset = offset;
+    return check;
+  }
+  ToolFile input = tool_file_memory(image, size, static_cast<size_t>(offset));
+  ToolFile counter = tool_file_counter();
+  if (!output) output = as_stream_file(&counter);
+  ToolFile *sink = static_cast<ToolFile *>(output);
+  uint64_t written_before = sink->bytes_written;
+  int ok = decompress_stream(as_stream_file(&input), output);
+  check.produced = sink->bytes_written - written_before;
+  check.write_error = sink->error_number;
+  if (ok == 1 && check.size_block_ok && check.produced == check.declared_size) {
+    check.ok = true;
+    check.container_length = static_cast<uint64_t>(stream_state.consumed_length);
+    return check;
+  }
+  if (check.write_error) {
+    check.problem = "writing the output failed";
+    check.problem_offset = offset;
+    return check;
+  }
+  diagnose(image, size, offset, &check);
+  return check;
+}
+
+StreamListing list_streams(const uint8_t *image, size_t size, uint64_t offset) {
+  StreamListing listing;
+  listing.end_offset = offset;
+  if (offset > size) {
+    listing.stopped_by = decode_stream_at(image, size, offset, nullptr);
+    return listing;
+  }
+  while (listing.end_offset < size) {
+    StreamCheck check = decode_stream_at(image, size, listing.end_offset, nullptr);
+    if (!check.ok || check.container_length == 0) {
+      listing.stopped_by = check;
+      return listing;
+    }
+    listing.streams.push_back({listing.end_offset, check.declared_size, check.container_length});
+    listing.end_offset += check.container_length;
+  }
+  listing.stopped_by.ok = true;
+  return listing;
+}
