@@ -1,0 +1,37 @@
+# Builds the Windows programs (the stub kestrune.exe and the demo screen
+# saver) as part of the host build, through a nested cross build with the
+# mingw-w64 toolchain, whenever that compiler is installed:
+#   build/<host>/windows-i686/stub/kestrune.exe          the product
+#   build/<host>/windows-i686/demo/kestrune-demo.scr
+#   build/<host>/windows-x86_64/...                      the same, 64-bit,
+#     for end-to-end tests on machines that cannot run 32-bit code
+# Sets KESTRUNE_WINDOWS_DIRS to the list of "arch=binary dir" pairs built.
+include(ExternalProject)
+
+option(KESTRUNE_BUILD_WINDOWS "Cross-build the Windows programs when mingw-w64 is installed" ON)
+set(KESTRUNE_WINDOWS_DIRS "")
+if(NOT KESTRUNE_BUILD_WINDOWS)
+  return()
+endif()
+
+foreach(arch i686 x86_64)
+  find_program(KESTRUNE_MINGW_${arch} ${arch}-w64-mingw32-g++)
+  if(NOT KESTRUNE_MINGW_${arch})
+    if(arch STREQUAL i686)
+      message(STATUS "i686-w64-mingw32-g++ not found: kestrune.exe is not built")
+    endif()
+    continue()
+  endif()
+  set(dir ${CMAKE_BINARY_DIR}/windows-${arch})
+  ExternalProject_Add(windows_${arch}
+    SOURCE_DIR ${PROJECT_SOURCE_DIR}
+    BINARY_DIR ${dir}
+    CMAKE_ARGS
+      -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}.cmake
+      -DCMAKE_BUILD_TYPE=MinSizeRel
+    BUILD_BYPRODUCTS ${dir}/stub/kestrune.exe ${dir}/demo/kestrune-demo.scr
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON
+    USES_TERMINAL_BUILD ON)
+  list(APPEND KESTRUNE_WINDOWS_DIRS "${arch}=${dir}")
+endforeach()
