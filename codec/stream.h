@@ -9,6 +9,7 @@
 // re-initialises everything a stream uses.
 #pragma once
 #include <stdint.h>
+#include "codec/container.h"
 #include "codec/stream_io.h"
 
 // Decodes the stream that starts at input's current position into output.
@@ -22,3 +23,56 @@ int decompress_stream(StreamFile input, StreamFile output);
 // Returns 1 on success; 0 when the input ended before count bytes or a write
 // failed (the output is then not a valid stream).
 int compress_stream(StreamFile input, StreamFile output, int32_t count);
+
+// ---- The driver's one process-wide record ---------------------------------
+//
+// Each entry point re-initialises every field a stream uses. Callers read
+// consumed_length after a successful decode; everything else is the codec's.
+
+enum : int32_t {
+  TRANSFER_BUFFER_SIZE = 16384,
+  BYTES_PER_PUMP = 1024,  // byte operations between two pump_messages calls
+};
+
+enum StreamMode : uint8_t { MODE_DECODE = 0, MODE_ENCODE = 1 };
+
+struct StreamState {
+  StreamFile input_file;
+  StreamFile output_file;
+  uint8_t mode;  // StreamMode
+
+  // Input side: bytes transfer_buffer[read_position .. read_end) are next.
+  int32_t read_position;
+  int32_t read_end;
+  int32_t read_size;        // bytes asked of the next read
+  int32_t input_remaining;  // encode: input bytes still to take
+  uint8_t at_end;           // input exhausted: every request yields -1
+  uint8_t block_failed;     // a block was rejected or needed input is missing
+  uint8_t input_short;      // encode: the input ended before the count
+  uint8_t last_block_taken;    // decode: a short data block ended the stream
+  uint8_t block_ends_at_read;  // decode: the last block ended exactly where
+                               // its read ended (a tail block may follow)
+
+  // Output side: output_buffer[0 .. write_position) waits to be written.
+  uint8_t output_buffer[BLOCK_SIZE];
+  int32_t write_position;
+  int32_t write_limit;
+  int32_t output_remaining;
+  uint8_t write_failed;  // a write failed or came back short
+
+  int32_t byte_counter;     // byte operations since the last pump
+  int32_t consumed_length;  // decode: container bytes the stream occupies
+
+  // Coder fields kept with the stream.
+  uint32_t uncompressed_size;  // decode: bytes to produce; 0 stops the decoder
+  uint32_t in_bit_buffer;      // next bit in bit 31
+  int32_t in_bit_count;
+  uint32_t out_bit_buffer;     // first pending bit in bit 15
+  int32_t out_bit_count;
+};
+
+extern StreamState stream_state;
+
+// Shared with the installer's stored-file copy (never in use by both at
+// once); the driver uses its first BLOCK_SIZE bytes for input blocks.
+extern uint8_t transfer_buffer[TRANSFER_BUFFER_SIZE];

@@ -1,0 +1,39 @@
+// The block container that wraps one LZHUF bit stream (docs/formats.md).
+//
+// One block:
+//   offset  size  field
+//   0       2     signature  BLOCK_SIGNATURE (bytes 52 43, "RC")
+//   2       2     checksum   block_checksum of the data bytes only
+//   4       2     length     whole block in bytes, header included
+//   6       n     data       length - 6 bytes
+//
+// One stream: a size block (length 10, data = uncompressed size, 32-bit LE),
+// then the bit stream cut into blocks of BLOCK_SIZE (10234 data bytes each),
+// the last one shorter. Streams follow each other with nothing in between.
+// All fields are little-endian.
+#pragma once
+#include <stdint.h>
+
+enum : uint16_t { BLOCK_SIGNATURE = 0x4352, CHECKSUM_SEED = 0x68A5 };
+
+enum : int32_t {
+  BLOCK_HEADER_SIZE = 6,
+  SIZE_BLOCK_LENGTH = 10,
+  BLOCK_SIZE = 10240,
+  BLOCK_DATA_SIZE = BLOCK_SIZE - BLOCK_HEADER_SIZE,  // 10234
+  MAX_STREAM_SIZE = 0x7FFFFFFF,                      // sizes are signed 32-bit
+};
+
+// 16-bit sum of the bytes, starting from CHECKSUM_SEED. A count of 0 or less
+// gives CHECKSUM_SEED.
+uint16_t block_checksum(const uint8_t *data, int32_t count);
+
+// Fills the 6 header bytes in front of block's data for a block of `length`
+// bytes (header included); the data must already be in place.
+void write_block_header(uint8_t *block, int32_t length);
+
+// Checks the block that starts at `block`, of which `available` bytes are
+// present. Returns the block's length field when the signature is right,
+// 6 <= length <= available and the checksum matches; 0 otherwise (also when
+// fewer than 6 bytes are available).
+int32_t check_block(const uint8_t *block, int32_t available);

@@ -1,0 +1,77 @@
+#include "codec/huffman.h"
+
+HuffmanModel huffman_model;
+
+void huffman_init(void) {
+  HuffmanModel &m = huffman_model;
+  for (int32_t s = 0; s < SYMBOL_COUNT; s++) {
+    m.weight[s] = 1;
+    m.child[s] = (uint16_t)(s + NODE_COUNT);
+    m.parent[s + NODE_COUNT] = (uint16_t)s;
+  }
+  for (int32_t i = 0, j = SYMBOL_COUNT; j < NODE_COUNT; i += 2, j++) {
+    m.weight[j] = (uint16_t)(m.weight[i] + m.weight[i + 1]);
+    m.child[j] = (uint16_t)i;
+    m.parent[i] = m.parent[i + 1] = (uint16_t)j;
+  }
+  m.weight[NODE_COUNT] = 0xFFFF;
+  m.parent[ROOT_NODE] = 0;
+}
+
+// Halves every leaf weight (rounding up) and rebuilds the internal nodes by
+// insertion, so the order by weight holds again with the root near 16K.
+static void huffman_rebuild(void) {
+  HuffmanModel &m = huffman_model;
+  int32_t j = 0;
+  for (int32_t i = 0; i < NODE_COUNT; i++) {
+    if (m.child[i] >= NODE_COUNT) {
+      m.weight[j] = (uint16_t)((m.weight[i] + 1) / 2);
+      m.child[j] = m.child[i];
+      j++;
+    }
+  }
+  for (int32_t i = 0, j2 = SYMBOL_COUNT; j2 < NODE_COUNT; i += 2, j2++) {
+    uint32_t f = (uint32_t)m.weight[i] + m.weight[i + 1];
+    int32_t k = j2 - 1;
+    while (f < m.weight[k]) k--;
+    k++;
+    for (int32_t t = j2; t > k; t--) {
+      m.weight[t] = m.weight[t - 1];
+      m.child[t] = m.child[t - 1];
+    }
+    m.weight[k] = (uint16_t)f;
+    m.child[k] = (uint16_t)i;
+  }
+  for (int32_t i = 0; i < NODE_COUNT; i++) {
+    int32_t a = m.child[i];
+    m.parent[a] = (uint16_t)i;
+    if (a < NODE_COUNT) m.parent[a + 1] = (uint16_t)i;
+  }
+}
+
+void huffman_update(int32_t symbol) {
+  HuffmanModel &m = huffman_model;
+  if (m.weight[ROOT_NODE] == REBUILD_LIMIT) huffman_rebuild();
+  int32_t x = m.parent[symbol + NODE_COUNT];
+  do {
+    uint16_t w = (uint16_t)(m.weight[x] + 1);
+    m.weight[x] = w;
+    if (w > m.weight[x + 1]) {
+      // Move the node to the top of the run that shared its old weight.
+      int32_t y = x + 1;
+      while (w > m.weight[y + 1]) y++;
+      m.weight[x] = m.weight[y];
+      m.weight[y] = w;
+      int32_t a = m.child[x];
+      int32_t b = m.child[y];
+      m.child[y] = (uint16_t)a;
+      m.child[x] = (uint16_t)b;
+      m.parent[a] = (uint16_t)y;
+      if (a < NODE_COUNT) m.parent[a + 1] = (uint16_t)y;
+      m.parent[b] = (uint16_t)x;
+      if (b < NODE_COUNT) m.parent[b + 1] = (uint16_t)x;
+      x = y;
+    }
+    x = m.parent[x];
+  } while (x != 0);
+}

@@ -1,0 +1,44 @@
+// Adaptive Huffman code over the 314 symbols of the LZHUF coder.
+//
+// Symbols 0..255 are literal bytes, 256..313 match lengths 3..60. The tree
+// lives in one node array ordered by weight; both directions start each
+// stream with huffman_init and call huffman_update once per symbol, after the
+// symbol was coded with the tree as it stood, so encoder and decoder always
+// hold identical trees.
+//
+// Node array layout (positions 0..626, root at 626):
+//   weight[x]   node weight, non-decreasing by position; weight[627] = 0xFFFF
+//               is a sentinel that ends upward scans
+//   child[x]    >= NODE_COUNT: a leaf for symbol child[x] - NODE_COUNT;
+//               otherwise an internal node whose children sit at child[x]
+//               (bit 0) and child[x] + 1 (bit 1)
+//   parent[x]   for x < 627 the parent position (0 for the root);
+//               parent[NODE_COUNT + s] is the position of symbol s's leaf
+// A code is the path from the root to a leaf, root end first; a node at an
+// odd position is reached by bit 1.
+#pragma once
+#include <stdint.h>
+
+enum : int32_t {
+  SYMBOL_COUNT = 314,
+  NODE_COUNT = 2 * SYMBOL_COUNT - 1,  // 627
+  ROOT_NODE = NODE_COUNT - 1,         // 626
+  REBUILD_LIMIT = 0x8000,
+};
+
+struct HuffmanModel {
+  uint16_t weight[NODE_COUNT + 1];
+  uint16_t child[NODE_COUNT];
+  uint16_t parent[NODE_COUNT + SYMBOL_COUNT];
+};
+
+extern HuffmanModel huffman_model;
+
+// Resets the model to the initial tree: every symbol weighs 1, symbols
+// 0..115 get 9-bit codes and 116..313 8-bit codes.
+void huffman_init(void);
+
+// Counts one occurrence of symbol (0..313) and restores the weight order.
+// When the root has reached REBUILD_LIMIT the tree is first rebuilt with all
+// leaf weights halved (rounded up).
+void huffman_update(int32_t symbol);

@@ -1,0 +1,39 @@
+// The encoder's match finder: 256 binary search trees over window positions,
+// one per first byte, ordered by the 60-byte string at each position (bytes
+// compared unsigned). Internal to the encoder; exposed for its tests.
+//
+//   tree_left[0..4095], tree_right[0..4095], tree_parent[0..4095]
+//                        links of the node at each window position
+//   index TREE_NIL (4096) a scratch slot; relinking may write it
+//   tree_right[TREE_ROOTS + c]  top node of the tree for first byte c
+//   tree_parent[p] == TREE_NIL  position p is in no tree
+#pragma once
+#include <stdint.h>
+
+#include "codec/lzhuf.h"
+
+enum : int32_t {
+  TREE_NIL = WINDOW_SIZE,       // 4096: no node
+  TREE_ROOTS = WINDOW_SIZE + 1,  // 4097..4352: tree roots by first byte
+};
+
+struct LzhufDictionary {
+  uint16_t tree_left[WINDOW_SIZE + 1];
+  uint16_t tree_right[WINDOW_SIZE + 1 + 256];
+  uint16_t tree_parent[WINDOW_SIZE + 1];
+  int16_t best_match_length;   // 0 (nothing over 2 bytes) or 3..60
+  uint16_t best_match_offset;  // distance of the best match minus one
+};
+
+extern LzhufDictionary lzhuf_dictionary;
+
+// Empties all trees.
+void dictionary_init(void);
+
+// Inserts window position r and leaves the longest match on its search path
+// (the nearest among equally long ones) in best_match_length/_offset. A node
+// with the same 60-byte string is replaced by r.
+void dictionary_insert(int32_t r);
+
+// Removes position p; does nothing when p is in no tree.
+void dictionary_delete(int32_t p);

@@ -1,0 +1,217 @@
+// LZHUF encoder and its match dictionary.
+#include "codec/huffman.h"
+#include "codec/lzhuf.h"
+#include "codec/lzhuf_dictionary.h"
+#include "codec/position_tables.h"
+#include "codec/stream_bytes.h"
+
+LzhufDictionary lzhuf_dictionary;
+
+// ---- Dictionary -----------------------------------------------------------
+
+void dictionary_init(void) {
+  LzhufDictionary &d = lzhuf_dictionary;
+  for (int32_t i = TREE_ROOTS; i < TREE_ROOTS + 256; i++) d.tree_right[i] = TREE_NIL;
+  for (int32_t i = 0; i < WINDOW_SIZE; i++) d.tree_parent[i] = TREE_NIL;
+}
+
+// Index of the first byte (1..59) where the strings at r and p differ,
+// 60 when bytes 1..59 all agree; byte 0 is equal within a tree.
+static inline int32_t match_length(const uint8_t *a, const uint8_t *b, int32_t *cmp) {
+  int32_t i = 1;
+  while (i < LOOKAHEAD_SIZE) {
+    int32_t diff = (int32_t)a[i] - (int32_t)b[i];
+    if (diff != 0) {
+      *cmp = diff;
+      return i;
+    }
+    i++;
+  }
+  *cmp = 0;
+  return i;
+}
+
+void dictionary_insert(int32_t r) {
+  LzhufDictionary &d = lzhuf_dictionary;
+  int32_t cmp = 1;
+  int32_t p = TREE_ROOTS + window[r];
+  d.tree_left[r] = d.tree_right[r] = TREE_NIL;
+  d.best_match_length = 0;
+  for (;;) {
+    if (cmp >= 0) {
+      if (d.tree_right[p] == TREE_NIL) {
+        d.tree_right[p] = (uint16_t)r;
+        d.tree_parent[r] = (uint16_t)p;
+        return;
+      }
+      p = d.tree_right[p];
+    } else {
+      if (d.tree_left[p] == TREE_NIL) {
+        d.tree_left[p] = (uint16_t)r;
+        d.tree_parent[r] = (uint16_t)p;
+        return;
+      }
+      p = d.tree_left[p];
+    }
+    int32_t i = match_length(window + r, window + p, &cmp);
+    if (i > MATCH_THRESHOLD) {
+      int32_t offset = ((r - p) & WINDOW_MASK) - 1;
+      if (i > d.best_match_length) {
+        d.best_match_offset = (uint16_t)offset;
+        d.best_match_length = (int16_t)i;
+        if (i >= LOOKAHEAD_SIZE) break;
+      } else if (i == d.best_match_length && offset < d.best_match_offset) {
+        d.best_match_offset = (uint16_t)offset;
+      }
+    }
+  }
+  // Same 60-byte string: r takes p's place and p leaves the tree.
+  d.tree_parent[r] = d.tree_parent[p];
+  d.tree_left[r] = d.tree_left[p];
+  d.tree_right[r] = d.tree_right[p];
+  d.tree_parent[d.tree_left[p]] = (uint16_t)r;
+  d.tree_parent[d.tree_right[p]] = (uint16_t)r;
+  if (d.tree_right[d.tree_parent[p]] == p)
+    d.tree_right[d.tree_parent[p]] = (uint16_t)r;
+  else
+    d.tree_left[d.tree_parent[p]] = (uint16_t)r;
+  d.tree_parent[p] = TREE_NIL;
+}
+
+void dictionary_delete(int32_t p) {
+  LzhufDictionary &d = lzhuf_dictionary;
+  if (d.tree_parent[p] == TREE_NIL) return;
+  int32_t q;
+  if (d.tree_right[p] == TREE_NIL) {
+    q = d.tree_left[p];
+  } else if (d.tree_left[p] == TREE_NIL) {
+    q = d.tree_right[p];
+  } else {
+    q = d.tree_left[p];
+    if (d.tree_right[q] != TREE_NIL) {
+      // Rightmost node of the left subtree replaces p.
+      do q = d.tree_right[q]; while (d.tree_right[q] != TREE_NIL);
+      d.tree_right[d.tree_parent[q]] = d.tree_left[q];
+      d.tree_parent[d.tree_left[q]] = d.tree_parent[q];
+      d.tree_left[q] = d.tree_left[p];
+      d.tree_parent[d.tree_left[p]] = (uint16_t)q;
+    }
+    d.tree_right[q] = d.tree_right[p];
+    d.tree_parent[d.tree_right[p]] = (uint16_t)q;
+  }
+  d.tree_parent[q] = d.tree_parent[p];
+  if (d.tree_right[d.tree_parent[p]] == p)
+    d.tree_right[d.tree_parent[p]] = (uint16_t)q;
+  else
+    d.tree_left[d.tree_parent[p]] = (uint16_t)q;
+  d.tree_parent[p] = TREE_NIL;
+}
+
+// ---- Bit writer -----------------------------------------------------------
+// out_bit_buffer holds out_bit_count (0..7 between calls) pending bits from
+// bit 15 down.
+
+static void write_bits(int32_t n, uint32_t code) {
+  StreamState &s = stream_state;
+  s.out_bit_buffer |= code >> s.out_bit_count;
+  s.out_bit_count += n;
+  if (s.out_bit_count >= 8) {
+    stream_put_byte((int32_t)((s.out_bit_buffer >> 8) & 0xFF));
+    s.out_bit_count -= 8;
+    if (s.out_bit_count >= 8) {
+      stream_put_byte((int32_t)(s.out_bit_buffer & 0xFF));
+      s.out_bit_count -= 8;
+      s.out_bit_buffer = (code << (n - s.out_bit_count)) & 0xFFFF;
+    } else {
+      s.out_bit_buffer = (s.out_bit_buffer << 8) & 0xFFFF;
+    }
+  }
+}
+
+static void flush_bits(void) {
+  StreamState &s = stream_state;
+  if (s.out_bit_count > 0) stream_put_byte((int32_t)((s.out_bit_buffer >> 8) & 0xFF));
+}
+
+// ---- Items ----------------------------------------------------------------
+
+// Codes can be deeper than 16 levels with skewed counts; the path is then
+// written in two pieces, root end first.
+static void encode_symbol(int32_t symbol) {
+  const HuffmanModel &m = huffman_model;
+  uint32_t code = 0;
+  int32_t n = 0;
+  int32_t k = m.parent[symbol + NODE_COUNT];
+  do {
+    code >>= 1;
+    if (k & 1) code |= 0x80000000u;
+    n++;
+    k = m.parent[k];
+  } while (k != ROOT_NODE);
+  if (n > 16) {
+    write_bits(16, code >> 16);
+    write_bits(n - 16, code & 0xFFFF);
+  } else {
+    write_bits(n, code >> 16);
+  }
+  huffman_update(symbol);
+}
+
+static void encode_position(uint32_t offset) {
+  uint32_t high = offset >> 6;
+  write_bits(POSITION_CODE_LENGTH[high], (uint32_t)POSITION_CODE[high] << 8);
+  write_bits(6, (offset & 0x3F) << 10);
+}
+
+// ---- Encode loop ----------------------------------------------------------
+
+void lzhuf_encode(void) {
+  LzhufDictionary &d = lzhuf_dictionary;
+  if (stream_write_size() == 0) return;
+  huffman_init();
+  dictionary_init();
+  int32_t s = 0;
+  int32_t r = FIRST_POSITION;
+  for (int32_t i = 0; i < r; i++) window[i] = ' ';
+  int32_t lookahead = 0;
+  while (lookahead < LOOKAHEAD_SIZE) {
+    int32_t byte = stream_get_byte();
+    if (byte < 0) break;
+    window[r + lookahead] = (uint8_t)byte;
+    lookahead++;
+  }
+  for (int32_t i = 1; i <= LOOKAHEAD_SIZE; i++) dictionary_insert(r - i);
+  dictionary_insert(r);
+  while (lookahead > 0) {
+    if (d.best_match_length > lookahead) d.best_match_length = (int16_t)lookahead;
+    if (d.best_match_length <= MATCH_THRESHOLD) {
+      d.best_match_length = 1;
+      encode_symbol(window[r]);
+    } else {
+      encode_symbol(d.best_match_length + MATCH_SYMBOL_BASE);
+      encode_position(d.best_match_offset);
+    }
+    int32_t advance = d.best_match_length;
+    int32_t done = 0;
+    while (done < advance) {
+      int32_t byte = stream_get_byte();
+      if (byte < 0) break;
+      dictionary_delete(s);
+      window[s] = (uint8_t)byte;
+      if (s < WINDOW_MIRROR) window[s + WINDOW_SIZE] = (uint8_t)byte;
+      s = (s + 1) & WINDOW_MASK;
+      r = (r + 1) & WINDOW_MASK;
+      dictionary_insert(r);
+      done++;
+    }
+    while (done < advance) {
+      dictionary_delete(s);
+      s = (s + 1) & WINDOW_MASK;
+      r = (r + 1) & WINDOW_MASK;
+      lookahead--;
+      if (lookahead > 0) dictionary_insert(r);
+      done++;
+    }
+  }
+  flush_bits();
+}

@@ -1,0 +1,27 @@
+// Stream driver, encode direction: the writer of the container format.
+#include "codec/byte_order.h"
+#include "codec/lzhuf.h"
+#include "codec/stream.h"
+#include "codec/stream_bytes.h"
+
+uint32_t stream_write_size(void) {
+  StreamState &s = stream_state;
+  uint32_t size = (uint32_t)s.input_remaining;
+  // The fourth byte reaches write_limit, so the size block goes out at once.
+  for (int i = 0; i < 4; i++) stream_put_byte((int32_t)((size >> (8 * i)) & 0xFF));
+  s.write_limit = BLOCK_SIZE;
+  return size;
+}
+
+int compress_stream(StreamFile input, StreamFile output, int32_t count) {
+  StreamState &s = stream_state;
+  if (count < 0) return 0;
+  stream_reset(input, output, MODE_ENCODE);
+  s.input_remaining = count;
+  s.write_position = BLOCK_HEADER_SIZE;  // room for the size block's header
+  s.write_limit = SIZE_BLOCK_LENGTH;
+  s.read_size = BLOCK_SIZE;
+  lzhuf_encode();
+  stream_flush_final();
+  return !s.input_short && !s.write_failed;
+}

@@ -1,0 +1,12 @@
+// Seeded sample data for round trips: each kind stresses a different part of
+// the coder (no matches, long runs, short text matches, mixed structure).
+#pragma once
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+enum class DataKind { random, runs, text, executable, mixed };
+
+std::vector<uint8_t> make_data(DataKind kind, size_t size, uint32_t seed);
+const char *data_kind_name(DataKind kind);

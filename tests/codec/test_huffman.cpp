@@ -1,0 +1,118 @@
+// Adaptive Huffman model: initial codes, the move of a node on update, the
+// rebuild at the weight limit, and the tree invariants under random use.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "codec/huffman.h"
+
+static std::string code_of(int symbol) {
+  std::string code;
+  for (int k = huffman_model.parent[NODE_COUNT + symbol]; k != ROOT_NODE; k = huffman_model.parent[k])
+    code.insert(code.begin(), (k & 1) ? '1' : '0');
+  return code;
+}
+
+static void expect_invariants() {
+  const HuffmanModel &m = huffman_model;
+  ASSERT_EQ(m.weight[NODE_COUNT], 0xFFFF);
+  ASSERT_LE(m.weight[ROOT_NODE], REBUILD_LIMIT);
+  int leaves = 0;
+  uint32_t leaf_sum = 0;
+  for (int x = 0; x < NODE_COUNT; x++) {
+    if (x < ROOT_NODE) {
+      ASSERT_LE(m.weight[x], m.weight[x + 1]) << x;
+    }
+    int c = m.child[x];
+    if (c >= NODE_COUNT) {
+      leaves++;
+      leaf_sum += m.weight[x];
+      ASSERT_GE(m.weight[x], 1);
+      ASSERT_EQ(m.parent[c], x);
+    } else {
+      ASSERT_EQ(c % 2, 0) << x;
+      ASSERT_EQ(m.weight[x], m.weight[c] + m.weight[c + 1]) << x;
+      ASSERT_EQ(m.parent[c], x);
+      ASSERT_EQ(m.parent[c + 1], x);
+    }
+  }
+  ASSERT_EQ(leaves, SYMBOL_COUNT);
+  ASSERT_EQ(leaf_sum, m.weight[ROOT_NODE]);
+}
+
+TEST(Huffman, FreshModelCodes) {
+  huffman_init();
+  EXPECT_EQ(code_of(0), "110001100");
+  EXPECT_EQ(code_of(115), "111111111");
+  EXPECT_EQ(code_of(116), "00000000");
+  EXPECT_EQ(code_of(313), "11000101");
+  for (int s = 0; s < SYMBOL_COUNT; s++) EXPECT_EQ(code_of(s).size(), s < 116 ? 9u : 8u) << s;
+  expect_invariants();
+}
+
+TEST(Huffman, OneUpdateSwapsLeavesOf65And313) {
+  huffman_init();
+  int leaf65 = huffman_model.parent[NODE_COUNT + 65];
+  int leaf313 = huffman_model.parent[NODE_COUNT + 313];
+  huffman_update(65);
+  EXPECT_EQ(huffman_model.parent[NODE_COUNT + 65], leaf313);
+  EXPECT_EQ(huffman_model.parent[NODE_COUNT + 313], leaf65);
+  EXPECT_EQ(code_of(65), "11000101");
+  EXPECT_EQ(code_of(313), "111001101");
+  EXPECT_EQ(huffman_model.weight[ROOT_NODE], 315);
+  expect_invariants();
+}
+
+TEST(Huffman, FirstRebuildComesInUpdate32455) {
+  huffman_init();
+  for (int i = 0; i < 32454; i++) huffman_update(200);
+  EXPECT_EQ(huffman_model.weight[ROOT_NODE], 32768);
+  EXPECT_EQ(huffman_model.weight[huffman_model.parent[NODE_COUNT + 200]], 32455);
+  expect_invariants();
+  huffman_update(7);  // rebuilds, then counts 7 (weight 1 -> 2)
+  EXPECT_EQ(huffman_model.weight[huffman_model.parent[NODE_COUNT + 200]], 16228);
+  EXPECT_EQ(huffman_model.weight[huffman_model.parent[NODE_COUNT + 7]], 2);
+  EXPECT_EQ(huffman_model.weight[huffman_model.parent[NODE_COUNT + 8]], 1);
+  EXPECT_EQ(huffman_model.weight[ROOT_NODE], 16542);
+  expect_invariants();
+}
+
+// Ties: a node whose new weight equals its neighbour's stays; a node that
+// moves lands on top of the run of its old weight.
+TEST(Huffman, MovedNodeGoesToTopOfItsRun) {
+  huffman_init();
+  huffman_update(0);  // leaf of 0 (weight 2) must now sit just below the first weight-2 node
+  int x = huffman_model.parent[NODE_COUNT + 0];
+  EXPECT_EQ(huffman_model.weight[x], 2);
+  EXPECT_EQ(huffman_model.weight[x - 1], 1);
+  int before = huffman_model.parent[NODE_COUNT + 1];
+  huffman_update(1);  // also weight 2 now, but 1's leaf moves up over the 1s
+  EXPECT_NE(huffman_model.parent[NODE_COUNT + 1], before);
+  EXPECT_EQ(huffman_model.parent[NODE_COUNT + 1], x - 1);  // top of the run of 1s
+  expect_invariants();
+}
+
+TEST(Huffman, InvariantsHoldThroughSkewedUseAndRebuilds) {
+  const uint32_t seed = 12345;
+  std::mt19937 rng(seed);
+  huffman_init();
+  for (int i = 0; i < 120000; i++) {
+    // Geometric-like skew so the tree gets deep and rebuilds happen.
+    int symbol = std::min<int>(SYMBOL_COUNT - 1, __builtin_ctz(rng() | 0x80000000u) * 11 + rng() % 3);
+    huffman_update(symbol);
+    if (i % 4999 == 0) {
+      ASSERT_NO_FATAL_FAILURE(expect_invariants()) << "seed " << seed << " step " << i;
+    }
+  }
+  expect_invariants();
+}
+
+TEST(Huffman, InitForgetsThePreviousStream) {
+  huffman_init();
+  for (int i = 0; i < 5000; i++) huffman_update(i % 7);
+  huffman_init();
+  EXPECT_EQ(code_of(65), "111001101");
+  EXPECT_EQ(code_of(313), "11000101");
+}
