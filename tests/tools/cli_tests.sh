@@ -1,0 +1,236 @@
+#!/usr/bin/env bash
+# Command-line tests of kestrune-pack: exit codes, messages and the files
+# each command leaves behind.
+#   cli_tests.sh GROUP PACK MAKE_FAKE_STUB WORKDIR
+# GROUP: usage | codec | damaged | build | refusals | packages
+set -u
+group=$1
+pack=$2
+make_stub=$3
+work=$4
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+
+failures=0
+checks=0
+code=0
+
+# run ARGS...: runs the tool, output in out.txt / err.txt, exit code in $code.
+run() {
+  "$pack" "$@" >out.txt 2>err.txt
+  code=$?
+}
+fail() {
+  echo "FAIL: $*"
+  echo "  command output:"; sed 's/^/    /' out.txt err.txt 2>/dev/null | head -20
+  failures=$((failures + 1))
+}
+# expect CODE ARGS...: runs and checks the exit code.
+expect() {
+  local want=$1
+  shift
+  checks=$((checks + 1))
+  run "$@"
+  [ "$code" = "$want" ] || fail "kestrune-pack $* exited $code, expected $want"
+}
+# stderr_has TEXT / stdout_has TEXT: the last run printed TEXT.
+stderr_has() { checks=$((checks + 1)); grep -qF -- "$1" err.txt || fail "stderr lacks '$1'"; }
+stdout_has() { checks=$((checks + 1)); grep -qF -- "$1" out.txt || fail "stdout lacks '$1'"; }
+same() { checks=$((checks + 1)); cmp -s "$1" "$2" || fail "$1 and $2 differ"; }
+absent() { checks=$((checks + 1)); [ ! -e "$1" ] || fail "$1 was left behind"; }
+no_partials() {
+  checks=$((checks + 1))
+  if find . -name '*.partial-*' | grep -q .; then fail "temporary files left: $(find . -name '*.partial-*')"; fi
+}
+# flip FILE OFFSET: inverts the low bit of one byte in place.
+flip() {
+  local byte
+  byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+  printf "$(printf '\\%03o' $((byte ^ 1)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+# poke FILE OFFSET TEXT KEY: writes TEXT and a zero, each byte XOR KEY.
+poke() {
+  local file=$1 offset=$2 text=$3 key=$4 bytes="" i c
+  for ((i = 0; i < ${#text}; i++)); do
+    c=$(printf '%d' "'${text:i:1}")
+    bytes+=$(printf '\\%03o' $((c ^ key)))
+  done
+  bytes+=$(printf '\\%03o' $key)
+  printf "$bytes" | dd of="$file" bs=1 seek="$offset" conv=notrunc status=none
+}
+size_of() { stat -c %s "$1"; }
+
+# Sample files: text, a binary, an empty file.
+seq 1 30000 | sed 's/$/ kestrel hovering over the moor/' >text.txt
+head -c 150000 "$pack" >binary.bin
+: >empty.bin
+"$make_stub" stub.exe 1 && "$make_stub" stub0.exe 0 && "$make_stub" stub2.exe 2 || { echo "cannot make the fake stubs"; exit 1; }
+cp binary.bin saver.scr
+head -c 5000 text.txt >readme.txt
+printf 'x' >tiny.dat
+
+case $group in
+usage)
+  expect 2
+  expect 0 --help; stdout_has "Usage: kestrune-pack COMMAND"
+  for command in build inspect verify extract compress decompress streams; do
+    expect 0 $command --help; stdout_has "Usage: kestrune-pack $command"
+  done
+  expect 2 frobnicate; stderr_has "unknown command 'frobnicate'"
+  expect 2 compress text.txt; stderr_has "expected 2 file arguments"
+  expect 2 decompress a b --offset xyz; stderr_has "not a byte offset"
+  expect 2 decompress a b --offset; stderr_has "--offset needs a number"
+  expect 2 streams text.txt --bogus; stderr_has "unknown option '--bogus'"
+  expect 2 build --main saver.scr --second readme.txt -o out.exe; stderr_has "--stub is required"
+  expect 2 build --stub stub.exe --main saver.scr --second readme.txt; stderr_has "-o OUT is required"
+  expect 2 build --stub stub.exe --main saver.scr --second readme.txt --main-parts 4 -o out.exe
+  stderr_has "--main-parts must be 1, 2 or 3"
+  expect 2 build --stub stub.exe --main saver.scr --second readme.txt --extra-name x -o out.exe
+  expect 2 extract pkg.exe; stderr_has "-d DIR is required"
+  expect 2 verify; stderr_has "expected one FILE"
+  absent out.exe
+  ;;
+
+codec)
+  for f in text.txt binary.bin empty.bin tiny.dat; do
+    expect 0 compress $f $f.k
+    expect 0 decompress $f.k $f.out
+    same $f $f.out
+  done
+  cat text.txt.k empty.bin.k binary.bin.k >three.k
+  printf 'JUNK' >>three.k
+  t=$(size_of text.txt.k)
+  e=$(size_of empty.bin.k)
+  b=$(size_of binary.bin.k)
+  expect 0 streams three.k
+  checks=$((checks + 1))
+  expected=$(printf '0 %s %s\n%s 0 %s\n%s %s %s' "$(size_of text.txt)" $t $t $e $((t + e)) "$(size_of binary.bin)" $b)
+  [ "$(cat out.txt)" = "$expected" ] || fail "streams listing: got '$(cat out.txt)' expected '$expected'"
+  stderr_has "4 bytes from offset $((t + e + b)) are not a stream"
+  expect 0 streams three.k --offset $t
+  checks=$((checks + 1))
+  [ "$(wc -l <out.txt)" = 2 ] || fail "streams from the second stream should list 2"
+  expect 0 decompress three.k second.out --offset=$(printf '0x%x' $((t + e)))
+  same binary.bin second.out
+  expect 1 compress missing.txt x.k; stderr_has "missing.txt"
+  absent x.k
+  expect 1 compress text.txt no/such/dir/x.k; stderr_has "cannot create"
+  no_partials
+  ;;
+
+damaged)
+  "$pack" compress binary.bin good.k
+  cp good.k flipped.k
+  flip flipped.k 10300  # a data byte of the second data block (block at 10250)
+  expect 1 decompress flipped.k flipped.out
+  stderr_has "flipped.k"; stderr_has "offset"; stderr_has "checksum mismatch in the block at offset 10250"
+  absent flipped.out
+  head -c 15000 good.k >cut.k
+  expect 1 decompress cut.k cut.out; stderr_has "file ends inside the block at offset 10250"
+  absent cut.out
+  expect 1 decompress good.k beyond.out --offset 999999; stderr_has "beyond the end"
+  expect 1 streams text.txt; stderr_has "no stream at offset 0"
+  expect 1 streams empty.bin; stderr_has "end of file"
+  expect 1 streams flipped.k; stderr_has "checksum mismatch"
+  # An existing output is left alone when the decode fails.
+  echo keep >kept.out
+  expect 1 decompress flipped.k kept.out
+  checks=$((checks + 1)); [ "$(cat kept.out)" = keep ] || fail "a failed decode replaced an existing file"
+  no_partials
+  ;;
+
+build)
+  expect 0 build --stub stub.exe --main saver.scr --second readme.txt --extra tiny.dat --extra-name EXTRA.DAT \
+    --main-parts 3 --dialog "Installing the kestrel" --done "Done." -o pkg.exe
+  expect 0 inspect pkg.exe
+  stdout_has '"saver.scr"'; stdout_has '"EXTRA.DAT"'; stdout_has "holds"; stdout_has "main part 3"
+  stdout_has '"Installing the kestrel"'; stdout_has "problems: none"
+  expect 0 verify pkg.exe; stdout_has "ok (compressed, 5 streams"
+  expect 0 extract pkg.exe -d out
+  same saver.scr out/saver.scr; same readme.txt out/readme.txt; same tiny.dat out/EXTRA.DAT
+  checks=$((checks + 1)); [ "$(ls -A out | wc -l)" = 3 ] || fail "extract wrote $(ls -A out)"
+
+  expect 0 build --stub stub.exe --main saver.scr --second readme.txt --main-name KESTREL.SCR --stored --silent \
+    -o stored.exe
+  expect 0 verify stored.exe; stdout_has "ok (stored, 2 files"
+  expect 0 inspect stored.exe; stdout_has "stored, silent"
+  expect 0 extract stored.exe -d stored
+  same saver.scr stored/KESTREL.SCR; same readme.txt stored/readme.txt
+
+  expect 0 build --stub stub.exe --main saver.scr --second readme.txt --main-parts 3 --extra tiny.dat \
+    --extra-name EXTRA.DAT --dialog "Installing the kestrel" --done "Done." -o again.exe
+  same pkg.exe again.exe
+  # The payload follows the stub unchanged, after the record.
+  checks=$((checks + 1))
+  cmp -s <(head -c 2048 stub.exe) <(head -c 2048 pkg.exe) || fail "bytes before the record changed"
+  no_partials
+  ;;
+
+refusals)
+  base=(--stub stub.exe --main saver.scr --second readme.txt -o refused.exe)
+  long=$(printf 'n%.0s' {1..64})
+  expect 2 build "${base[@]}" --main-name "$long"; stderr_has "63"
+  expect 0 build "${base[@]}" --main-name "${long:1}"
+  rm -f refused.exe
+  expect 2 build "${base[@]}" --second-name "../evil.txt"; stderr_has "path separator"
+  expect 2 build "${base[@]}" --main-name 'c:\saver.scr'
+  expect 2 build "${base[@]}" --main-name ".."
+  expect 2 build "${base[@]}" --done "$long"; stderr_has "--done"
+  expect 2 build --stub stub0.exe --main saver.scr --second readme.txt -o refused.exe; stderr_has "no install record"
+  expect 2 build --stub stub2.exe --main saver.scr --second readme.txt -o refused.exe
+  stderr_has "2 install records"
+  expect 2 build "${base[@]}" --extra empty.bin; stderr_has "extra file is empty"
+  expect 2 build --stub stub.exe --main tiny.dat --second readme.txt --main-parts 2 -o refused.exe
+  stderr_has "empty part"
+  expect 2 build "${base[@]}" --stored --main-parts 2
+  "$pack" build --stub stub.exe --main saver.scr --second readme.txt -o filled.exe
+  expect 2 build --stub filled.exe --main saver.scr --second readme.txt -o refused.exe; stderr_has "already a package"
+  expect 1 build --stub stub.exe --main nothing.scr --second readme.txt -o refused.exe; stderr_has "nothing.scr"
+  absent refused.exe
+  no_partials
+  ;;
+
+packages)
+  "$pack" build --stub stub.exe --main saver.scr --second readme.txt --main-parts 2 -o pkg.exe
+  "$pack" build --stub stub.exe --main saver.scr --second readme.txt --stored -o stored.exe
+  record=$("$pack" inspect pkg.exe | sed -n 's/^record: at offset \([0-9]*\).*/\1/p')
+  total=$(size_of pkg.exe)
+  for cut in 100 $((record + 300)) $((record + 700)) 3000 20000 $((total - 1)); do
+    head -c $cut pkg.exe >cut.exe
+    expect 1 verify cut.exe
+    run inspect cut.exe
+    checks=$((checks + 1)); [ $code -le 1 ] || fail "inspect of a cut package exited $code"
+    expect 1 extract cut.exe -d cut_out
+    checks=$((checks + 1)); [ ! -e cut_out ] || [ -z "$(ls -A cut_out)" ] || fail "extract of a cut package wrote files"
+  done
+  head -c $(($(size_of stored.exe) - 10)) stored.exe >cut_stored.exe
+  expect 1 verify cut_stored.exe; stderr_has "second at offset"; stderr_has "10 bytes early"
+
+  cp pkg.exe header.exe
+  flip header.exe $((record + 4))  # payload_offset
+  expect 1 verify header.exe; stderr_has "header_check does not hold"
+  expect 0 inspect header.exe; stdout_has "DOES NOT HOLD"
+
+  cp pkg.exe flipped.exe
+  flip flipped.exe $((total - 20))  # inside the second file's stream
+  expect 1 verify flipped.exe; stderr_has "second at offset"; stderr_has "checksum mismatch"
+
+  cp stored.exe evil.exe
+  poke evil.exe $((record + 64)) "../evil" 167  # main_file_name, scrambled with CONFIG_KEY
+  expect 1 verify evil.exe; stderr_has "main_file_name is not a plain file name"
+  mkdir -p jail
+  expect 1 extract evil.exe -d jail/inner; stderr_has "refusing to extract"
+  absent evil; absent jail/evil
+
+  expect 1 inspect text.txt; stderr_has "no install record found"
+  expect 1 verify empty.bin
+  no_partials
+  ;;
+
+*)
+  echo "unknown group $group"
+  exit 2
+  ;;
+esac
+
+echo "$group: $((checks - failures)) passed, $failures failed"
+[ $failures = 0 ]
