@@ -1,7 +1,7 @@
 // LZHUF encoder and its match dictionary.
 #include "codec/huffman.h"
 #include "codec/lzhuf.h"
-#include "codec/lzhuf_dictionary.h"
+#include "codec/lzhuf_encoder.h"
 #include "codec/position_tables.h"
 #include "codec/stream_bytes.h"
 
@@ -128,7 +128,7 @@ static void write_bits(int32_t n, uint32_t code) {
   }
 }
 
-static void flush_bits(void) {
+void flush_bits(void) {
   StreamState &s = stream_state;
   if (s.out_bit_count > 0) stream_put_byte((int32_t)((s.out_bit_buffer >> 8) & 0xFF));
 }
@@ -137,7 +137,7 @@ static void flush_bits(void) {
 
 // Codes can be deeper than 16 levels with skewed counts; the path is then
 // written in two pieces, root end first.
-static void encode_symbol(int32_t symbol) {
+void encode_symbol(int32_t symbol) {
   const HuffmanModel &m = huffman_model;
   uint32_t code = 0;
   int32_t n = 0;
@@ -157,7 +157,7 @@ static void encode_symbol(int32_t symbol) {
   huffman_update(symbol);
 }
 
-static void encode_position(uint32_t offset) {
+void encode_position(uint32_t offset) {
   uint32_t high = offset >> 6;
   write_bits(POSITION_CODE_LENGTH[high], (uint32_t)POSITION_CODE[high] << 8);
   write_bits(6, (offset & 0x3F) << 10);

@@ -1,6 +1,8 @@
-// The encoder's match finder: 256 binary search trees over window positions,
+// Parts of the LZHUF encoder, internal to it and exposed for its tests.
+//
+// The match finder, LzhufDictionary: 256 binary search trees over window positions,
 // one per first byte, ordered by the 60-byte string at each position (bytes
-// compared unsigned). Internal to the encoder; exposed for its tests.
+// compared unsigned).
 //
 //   tree_left[0..4095], tree_right[0..4095], tree_parent[0..4095]
 //                        links of the node at each window position
@@ -37,3 +39,11 @@ void dictionary_insert(int32_t r);
 
 // Removes position p; does nothing when p is in no tree.
 void dictionary_delete(int32_t p);
+
+// Item coding over the driver's byte sink (the driver must be set up for an
+// encode). encode_symbol writes the symbol's code with the current tree (a
+// path of any depth) and then updates the model; encode_position writes a
+// match offset 0..4095; flush_bits pads the last pending bits to a byte.
+void encode_symbol(int32_t symbol);
+void encode_position(uint32_t offset);
+void flush_bits(void);
