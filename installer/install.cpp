@@ -1,0 +1,87 @@
+// The install procedure and its single outcome message.
+#include "installer/install.h"
+
+#include "installer/config.h"
+#include "installer/output_files.h"
+#include "installer/registration.h"
+#include "ui/progress_dialog.h"
+
+int32_t install_ok;
+int32_t payload_position;
+
+namespace {
+
+HANDLE open_for_reading(const char *path) {
+  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+// By argv[0] as started, then with ".exe" appended.
+HANDLE open_own_file(void) {
+  const char *argv0 = startup_argv0();
+  HANDLE file = argv0 != NULL && argv0[0] != 0 ? open_for_reading(argv0) : INVALID_HANDLE_VALUE;
+  if (file != INVALID_HANDLE_VALUE) return file;
+  const char *with_exe = own_path_with_exe();
+  return with_exe[0] != 0 ? open_for_reading(with_exe) : INVALID_HANDLE_VALUE;
+}
+
+void write_compressed_files(HANDLE own_file) {
+  if (install_config.extra_size != 0)
+    extract_stream(own_file, windows_dir_path(install_config.extra_file_name), 1);
+  extract_stream(own_file, windows_dir_path(install_config.main_file_name), 1);
+  extract_stream(own_file, NULL, install_config.main_part2_size);
+  extract_stream(own_file, NULL, install_config.main_part3_size);
+  if (install_ok) extract_stream(own_file, windows_dir_path(install_config.second_file_name), 1);
+}
+
+void write_stored_files(HANDLE own_file) {
+  if (install_config.extra_size != 0)
+    copy_stored_file(own_file, install_config.extra_size,
+                     windows_dir_path(install_config.extra_file_name), KEY_EXTRA);
+  copy_stored_file(own_file, install_config.main_size,
+                   windows_dir_path(install_config.main_file_name), KEY_MAIN);
+  if (install_ok)
+    copy_stored_file(own_file, install_config.second_size,
+                     windows_dir_path(install_config.second_file_name), KEY_SECOND);
+}
+
+void install_from_own_file(void) {
+  HANDLE own_file = open_own_file();
+  if (own_file == INVALID_HANDLE_VALUE) {
+    install_ok = 0;
+    return;
+  }
+  payload_position = install_config.payload_offset;
+  SetFilePointer(own_file, payload_position, NULL, FILE_BEGIN);
+
+  if (config_flag(FLAG_COMPRESSED))
+    write_compressed_files(own_file);
+  else
+    write_stored_files(own_file);
+  // Closed on failure too, so a half-written file is not held open while the
+  // failure message waits for the user.
+  close_output_file();
+  if (install_ok) register_screen_saver();
+  CloseHandle(own_file);
+}
+
+}  // namespace
+
+int install_payload(void) {
+  install_ok = 1;
+  if (header_matches()) {
+    install_from_own_file();
+  } else if (install_config.bad_header_text[0] != 0) {
+    show_message_once(install_config.bad_header_text);
+  }
+  end_progress_dialog();
+  if (!install_ok) show_message_once(install_config.failure_text);
+  return 0;
+}
+
+void show_message_once(const char *text) {
+  end_progress_dialog();
+  if (config_flag(FLAG_SILENT) || !one_message_left) return;
+  one_message_left = 0;
+  MessageBoxA(NULL, text, MESSAGE_CAPTION, MB_OK);
+}

@@ -1,0 +1,58 @@
+#include "installer/output_files.h"
+
+#include "installer/config.h"
+#include "installer/text.h"
+
+namespace {
+
+char path_buffer[PATH_BUFFER_SIZE];
+const char FALLBACK_WINDOWS_DIR[] = "c:\\win95";
+
+int is_plain_name(const char *name) {
+  if (name[0] == 0) return 0;
+  if (text_equal(name, ".") || text_equal(name, "..")) return 0;
+  for (const char *p = name; *p != 0; ++p)
+    if (*p == '\\' || *p == '/' || *p == ':') return 0;
+  return 1;
+}
+
+HANDLE open_for_writing(const char *path) {
+  return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+}  // namespace
+
+char *windows_dir_path(const char *name) {
+  path_buffer[0] = 0;
+  if (!is_plain_name(name)) return path_buffer;
+  UINT length = GetWindowsDirectoryA(path_buffer, PATH_BUFFER_SIZE);
+  int32_t end;
+  if (length == 0) {
+    end = text_append(path_buffer, 0, PATH_BUFFER_SIZE, FALLBACK_WINDOWS_DIR);
+  } else if (length >= PATH_BUFFER_SIZE) {
+    end = -1;  // the directory alone does not fit
+  } else {
+    end = static_cast<int32_t>(length);
+  }
+  if (end > 0 && path_buffer[end - 1] != '\\') end = text_append(path_buffer, end, PATH_BUFFER_SIZE, "\\");
+  if (end >= 0) end = text_append(path_buffer, end, PATH_BUFFER_SIZE, name);
+  if (end < 0) path_buffer[0] = 0;
+  return path_buffer;
+}
+
+HANDLE create_output_file(const char *path) {
+  if (path[0] == 0) return INVALID_HANDLE_VALUE;
+  HANDLE file = open_for_writing(path);
+  if (file != INVALID_HANDLE_VALUE) return file;
+  HWND display_properties = FindWindowA(NULL, DISPLAY_PROPERTIES_TITLE);
+  if (display_properties == NULL) return INVALID_HANDLE_VALUE;
+  PostMessageA(display_properties, WM_QUIT, 0, 0);
+  Sleep(DISPLAY_PROPERTIES_WAIT_MS);
+  return open_for_writing(path);
+}
+
+void close_output_file(void) {
+  if (output_file == INVALID_HANDLE_VALUE) return;
+  CloseHandle(output_file);
+  output_file = INVALID_HANDLE_VALUE;
+}

@@ -1,0 +1,33 @@
+// Program entry: no window of its own, no command-line options; everything
+// it does is steered by the configuration record.
+#include "installer/config.h"
+#include "installer/install.h"
+#include "installer/registration.h"
+#include "ui/progress_dialog.h"
+#include "ui/resource_ids.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  int install = 1;
+
+  // Registers the progress bar class of the dialog.
+  INITCOMMONCONTROLSEX controls;
+  controls.dwSize = sizeof(controls);
+  controls.dwICC = ICC_PROGRESS_CLASS;
+  InitCommonControlsEx(&controls);
+
+  unscramble_config();
+
+  if (install_config.confirm_text[0] != 0 &&
+      MessageBoxA(NULL, install_config.confirm_text, MESSAGE_CAPTION, MB_YESNO) != IDYES)
+    install = 0;
+
+  if (install) {
+    if (config_flag(FLAG_COMPRESSED) && !config_flag(FLAG_SILENT) && install_config.dialog_text[0] != 0)
+      DialogBoxParamA(NULL, MAKEINTRESOURCEA(IDD_PROGRESS), NULL, progress_dialog_proc, 0);
+    else
+      install_payload();
+  }
+
+  hand_back_foreground(NULL);
+  return 0;
+}

@@ -1,0 +1,90 @@
+// Compressed payloads: which stream goes into which file, the main file
+// assembled from up to three streams, and failures part-way.
+#include "platform/win32.h"
+#include "tests/installer/installer_test.h"
+
+namespace {
+
+class CompressedTest : public InstallerTest {};
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+TEST_F(CompressedTest, TwoStreamsWriteMainAndSecond) {
+  const Bytes main = sample_bytes(30000, 20), second = sample_bytes(500, 21);
+  Package p = compressed_package({main}, second);
+  p.set_text(OFFSET_DONE_TEXT, "Done.");
+  run_installer(p);
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), main);
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.DAT")), second);
+  EXPECT_FALSE(sim_file_exists(in_windows("EXTRA.TXT")));
+  EXPECT_EQ(box_texts(), Texts{"Done."});
+}
+
+TEST_F(CompressedTest, FiveStreamsAssembleTheMainFileInOrder) {
+  // Sizes chosen so that streams end on short and on full blocks.
+  const Bytes extra = sample_bytes(777, 22), p1 = sample_bytes(40000, 23), p2 = sample_bytes(10236, 24),
+              p3 = sample_bytes(5, 25), second = sample_bytes(12000, 26);
+  Package p = compressed_package({p1, p2, p3}, second, &extra);
+  run_installer(p);
+  EXPECT_EQ(sim_read_file(in_windows("EXTRA.TXT")), extra);
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), concat({p1, p2, p3}));
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.DAT")), second);
+  EXPECT_TRUE(box_texts().empty());
+}
+
+TEST_F(CompressedTest, PartThreeMayFollowWithoutPartTwo) {
+  const Bytes p1 = sample_bytes(3000, 27), p3 = sample_bytes(2000, 28), second = sample_bytes(10, 29);
+  Package p = compressed_package({p1, {}, p3}, second);
+  ASSERT_EQ(p.word(OFFSET_MAIN_PART2_SIZE), 0u);
+  run_installer(p);
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), concat({p1, p3}));
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.DAT")), second);
+}
+
+TEST_F(CompressedTest, DamagedPartTwoKeepsPartOneAndWritesNoSecondFile) {
+  const Bytes p1 = sample_bytes(25000, 30), p2 = sample_bytes(30000, 31), second = sample_bytes(100, 32);
+  const size_t part1_length = compress(p1).size();
+  Package p = compressed_package({p1, p2}, second);
+  p.set_text(OFFSET_DONE_TEXT, "Done.");
+  p.payload[part1_length + 10240 + 100] ^= 0x40;  // a data byte of part 2's second block
+  run_installer(p);
+  const Bytes written = sim_read_file(in_windows("SAVER.SCR"));
+  ASSERT_GE(written.size(), p1.size());
+  ASSERT_LT(written.size(), p1.size() + p2.size());
+  EXPECT_EQ(Bytes(written.begin(), written.begin() + static_cast<long>(p1.size())), p1);
+  EXPECT_FALSE(sim_file_exists(in_windows("SAVER.DAT")));
+  EXPECT_EQ(box_texts(), Texts{"Install failed."});
+  EXPECT_EQ(sim_profile_string(in_windows("system.ini"), "boot", "SCRNSAVE.EXE"), "");
+}
+
+TEST_F(CompressedTest, UnwritableSecondFileFailsAfterTheMainFile) {
+  const Bytes main = sample_bytes(5000, 33);
+  Package p = compressed_package({main}, sample_bytes(10, 34));
+  p.set_text(OFFSET_DONE_TEXT, "Done.");
+  sim().unopenable.insert(sim_lower(in_windows("SAVER.DAT")));
+  run_installer(p);
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), main);
+  EXPECT_EQ(box_texts(), Texts{"Install failed."});
+}
+
+TEST_F(CompressedTest, PayloadEndingEarlyFailsTheInstall) {
+  Package p = compressed_package({sample_bytes(5000, 35)}, sample_bytes(3000, 36));
+  p.payload.resize(p.payload.size() - 20);
+  run_installer(p);
+  EXPECT_EQ(box_texts(), Texts{"Install failed."});
+}
+
+TEST_F(CompressedTest, FullDiskFailsTheInstall) {
+  Package p = compressed_package({sample_bytes(30000, 37)}, sample_bytes(10, 38));
+  sim().disk_space = 15000;
+  p.set_text(OFFSET_DONE_TEXT, "Done.");
+  run_installer(p);
+  EXPECT_EQ(box_texts(), Texts{"Install failed."});
+  EXPECT_FALSE(sim_file_exists(in_windows("SAVER.DAT")));
+}
+
+}  // namespace

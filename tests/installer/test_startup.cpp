@@ -1,0 +1,137 @@
+// Start-up, the question, the one outcome message, the header check and
+// finding the own file.
+#include "installer/test_hooks.h"
+#include "platform/win32.h"
+#include "tests/installer/installer_test.h"
+
+namespace {
+
+const Bytes MAIN = sample_bytes(3000, 1);
+const Bytes SECOND = sample_bytes(700, 2);
+
+class StartupTest : public InstallerTest {};
+
+TEST_F(StartupTest, UnfilledStubReportsThatItHoldsNothing) {
+  sim_clear_records();
+  installer_reset_for_tests(nullptr);
+  EXPECT_EQ(WinMain(nullptr, nullptr, const_cast<LPSTR>(""), 1), 0);
+
+  ASSERT_EQ(sim().message_boxes.size(), 1u);
+  EXPECT_EQ(sim().message_boxes[0].text, "This installer holds no screen saver.");
+  EXPECT_EQ(sim().message_boxes[0].caption, "Kestrune");
+  EXPECT_EQ(sim().message_boxes[0].style, MB_OK);
+  EXPECT_TRUE(sim().create_files.empty());
+  ASSERT_EQ(sim().init_common_controls.size(), 1u);
+  EXPECT_EQ(sim().init_common_controls[0], std::make_pair(DWORD(8), DWORD(ICC_PROGRESS_CLASS)));
+}
+
+TEST_F(StartupTest, HeaderMismatchInstallsNothingAndShowsOnlyItsOwnText) {
+  for (std::string bad_header : {"Damaged installer.", ""}) {
+    sim_reset();
+    Package p = stored_package(MAIN, SECOND);
+    p.set_text(OFFSET_BAD_HEADER_TEXT, bad_header);
+    p.set_word(OFFSET_RESERVED_16, 0x100);  // covered by the check
+    p.fix_header_check = false;
+    run_installer(p);
+    EXPECT_TRUE(sim().create_files.empty());
+    EXPECT_EQ(box_texts(), bad_header.empty() ? Texts{} : Texts{bad_header});
+  }
+}
+
+TEST_F(StartupTest, QuestionDecidesWhetherToInstall) {
+  struct Case {
+    int answer;
+    bool installs;
+  } cases[] = {{IDYES, true}, {IDNO, false}, {0 /* the box failed */, false}};
+  for (const Case &c : cases) {
+    sim_reset();
+    sim().message_box_answers = {c.answer};
+    HWND other = sim_add_window("Editor");
+    Package p = stored_package(MAIN, SECOND);
+    p.set_text(OFFSET_CONFIRM_TEXT, "Install the saver?");
+    p.set_text(OFFSET_DONE_TEXT, "Done.");
+    run_installer(p);
+
+    ASSERT_GE(sim().message_boxes.size(), 1u);
+    EXPECT_EQ(sim().message_boxes[0].text, "Install the saver?");
+    EXPECT_EQ(sim().message_boxes[0].style, MB_YESNO);
+    EXPECT_EQ(sim_file_exists(in_windows("SAVER.SCR")), c.installs);
+    // The question does not use up the one message.
+    EXPECT_EQ(box_texts(), c.installs ? (Texts{"Install the saver?", "Done."}) : Texts{"Install the saver?"});
+    EXPECT_EQ(sim().foreground, other) << "the foreground is handed back in every case";
+  }
+}
+
+TEST_F(StartupTest, SilentModeAsksTheQuestionButShowsNoOutcome) {
+  for (bool fail : {false, true}) {
+    sim_reset();
+    Package p = stored_package(MAIN, SECOND);
+    p.set_word(OFFSET_FLAGS, FLAG_SILENT);
+    p.set_text(OFFSET_CONFIRM_TEXT, "Sure?");
+    p.set_text(OFFSET_DONE_TEXT, "Done.");
+    if (fail) p.set_text(OFFSET_MAIN_FILE_NAME, "..");
+    run_installer(p);
+    EXPECT_EQ(box_texts(), Texts{"Sure?"});
+    EXPECT_EQ(sim_file_exists(in_windows("SAVER.DAT")), !fail);
+  }
+}
+
+TEST_F(StartupTest, OneOutcomeMessagePerRun) {
+  // Success with and without done_text.
+  Package p = stored_package(MAIN, SECOND);
+  p.set_text(OFFSET_DONE_TEXT, "Saver installed.");
+  run_installer(p);
+  EXPECT_EQ(box_texts(), Texts{"Saver installed."});
+  EXPECT_EQ(sim().message_boxes[0].caption, "Kestrune");
+
+  sim_reset();
+  p = stored_package(MAIN, SECOND);
+  run_installer(p);
+  EXPECT_EQ(box_texts(), Texts{});
+
+  // Failure shows failure_text once, even when it is empty.
+  sim_reset();
+  p = stored_package(MAIN, SECOND);
+  p.set_text(OFFSET_FAILURE_TEXT, "");
+  p.set_text(OFFSET_DONE_TEXT, "Saver installed.");
+  sim().unopenable.insert(sim_lower(in_windows("SAVER.DAT")));
+  run_installer(p);
+  EXPECT_EQ(box_texts(), Texts{""});
+  EXPECT_TRUE(sim_file_exists(in_windows("SAVER.SCR"))) << "files already written stay";
+}
+
+TEST_F(StartupTest, OwnFileIsRetriedWithExeAppended) {
+  Package p = stored_package(MAIN, SECOND);
+  sim().argv0 = "C:\\TEMP\\SETUP";
+  run_installer(p);
+  ASSERT_GE(sim().create_files.size(), 2u);
+  EXPECT_EQ(sim().create_files[0].path, "C:\\TEMP\\SETUP");
+  EXPECT_FALSE(sim().create_files[0].ok);
+  EXPECT_EQ(sim().create_files[1].path, "C:\\TEMP\\SETUP.exe");
+  EXPECT_TRUE(sim().create_files[1].ok);
+  EXPECT_EQ(sim().create_files[1].access, GENERIC_READ);
+  EXPECT_EQ(sim().create_files[1].share, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  EXPECT_EQ(sim().create_files[1].disposition, DWORD(OPEN_EXISTING));
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), MAIN);
+}
+
+TEST_F(StartupTest, OwnFileThatCannotBeFoundFailsTheInstall) {
+  const std::string too_long = "C:\\TEMP\\" + std::string(300, 'x');
+  for (const std::string &argv0 : std::vector<std::string>{"C:\\TEMP\\GONE.EXE", "C:\\TEMP\\GONE", "C:\\TEMP\\x.Exe", too_long}) {
+    sim_reset();
+    sim().argv0 = argv0;
+    Package p = stored_package(MAIN, SECOND);
+    run_installer(p);
+    EXPECT_EQ(box_texts(), Texts{"Install failed."}) << argv0;
+    EXPECT_FALSE(sim_file_exists(in_windows("SAVER.SCR")));
+    ASSERT_GE(sim().create_files.size(), 1u);
+    for (size_t i = 1; i < sim().create_files.size(); ++i) {
+      const SimCreateFile &call = sim().create_files[i];
+      EXPECT_LT(call.path.size(), 256u) << "the own-path buffer holds 256 bytes";
+      EXPECT_EQ(call.path.find(".exe.exe"), std::string::npos);
+      EXPECT_EQ(call.path.find(".Exe.exe"), std::string::npos) << "the extension is compared ignoring case";
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// Stored payloads and the output files every mode shares: chunking, the
+// Windows directory, the Display Properties retry, and the faults a stored
+// install must not turn into a reported success.
+#include "platform/win32.h"
+#include "tests/installer/installer_test.h"
+
+namespace {
+
+class StoredTest : public InstallerTest {};
+
+std::vector<DWORD> own_file_reads() {
+  // Every ReadFile of a stored install reads the own file.
+  return sim().read_requests;
+}
+
+TEST_F(StoredTest, CopiesEachFileInChunksOf16384) {
+  const Bytes extra = sample_bytes(16384, 3), main = sample_bytes(16385, 4), second;
+  Package p = stored_package(main, second, &extra);
+  p.set_text(OFFSET_DONE_TEXT, "Done.");
+  run_installer(p);
+
+  EXPECT_EQ(sim_read_file(in_windows("EXTRA.TXT")), extra);
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), main);
+  EXPECT_TRUE(sim_file_exists(in_windows("SAVER.DAT")));
+  EXPECT_TRUE(sim_read_file(in_windows("SAVER.DAT")).empty());
+  EXPECT_EQ(own_file_reads(), (std::vector<DWORD>{16384, 16384, 1})) << "an empty file reads nothing";
+  EXPECT_EQ(box_texts(), Texts{"Done."});
+  for (const SimCreateFile &call : sim().create_files) {
+    if (call.access != GENERIC_WRITE) continue;
+    EXPECT_EQ(call.share, 0u);
+    EXPECT_EQ(call.disposition, DWORD(CREATE_ALWAYS));
+    EXPECT_EQ(call.attributes, FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+TEST_F(StoredTest, NoExtraSizeMeansNoExtraFile) {
+  Package p = stored_package(sample_bytes(10, 5), sample_bytes(20, 6));
+  p.set_text(OFFSET_EXTRA_FILE_NAME, "..");  // never looked at
+  run_installer(p);
+  EXPECT_FALSE(sim_file_exists(in_windows("EXTRA.TXT")));
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.DAT")), sample_bytes(20, 6));
+  EXPECT_TRUE(box_texts().empty());
+}
+
+TEST_F(StoredTest, WindowsDirectoryVariants) {
+  struct Case {
+    std::string dir;
+    bool fails;
+    std::string expected_main;
+  } cases[] = {
+      {"C:\\", false, "C:\\SAVER.SCR"},
+      {"D:\\WIN", false, "D:\\WIN\\SAVER.SCR"},
+      {"C:\\IGNORED", true, "c:\\win95\\SAVER.SCR"},
+  };
+  for (const Case &c : cases) {
+    sim_reset();
+    sim().windows_dir = c.dir;
+    sim().windows_dir_fails = c.fails;
+    sim_make_dir(c.dir);
+    sim_make_dir("c:\\win95");
+    Package p = stored_package(sample_bytes(50, 7), {});
+    run_installer(p);
+    EXPECT_EQ(sim_read_file(c.expected_main), sample_bytes(50, 7)) << c.dir;
+    EXPECT_EQ(creations_of(c.expected_main), 1) << c.dir;
+  }
+}
+
+TEST_F(StoredTest, DisplayPropertiesIsAskedToLetGoOnceThenCreationIsRetried) {
+  HWND display = sim_add_window("Display Properties");
+  sim().locked[sim_lower(in_windows("SAVER.SCR"))] = display;
+  Package p = stored_package(sample_bytes(100, 8), sample_bytes(10, 9));
+  run_installer(p);
+
+  EXPECT_EQ(creations_of(in_windows("SAVER.SCR")), 2);
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), sample_bytes(100, 8));
+  EXPECT_EQ(sim().sleeps, std::vector<DWORD>{1000});
+  ASSERT_GE(sim().posts.size(), 1u);
+  EXPECT_EQ(sim().posts[0].window, display);
+  EXPECT_EQ(sim().posts[0].message, UINT(WM_QUIT));
+  EXPECT_TRUE(box_texts().empty());
+}
+
+TEST_F(StoredTest, UncreatableFileFailsAfterAtMostOneRetry) {
+  for (bool window_open : {false, true}) {
+    sim_reset();
+    if (window_open) sim_add_window("Display Properties");
+    sim().unopenable.insert(sim_lower(in_windows("SAVER.SCR")));
+    Package p = stored_package(sample_bytes(100, 8), sample_bytes(10, 9));
+    run_installer(p);
+    EXPECT_EQ(creations_of(in_windows("SAVER.SCR")), window_open ? 2 : 1);
+    EXPECT_EQ(sim().sleeps, window_open ? std::vector<DWORD>{1000} : std::vector<DWORD>{});
+    EXPECT_FALSE(sim_file_exists(in_windows("SAVER.DAT"))) << "later files are skipped";
+    EXPECT_EQ(box_texts(), Texts{"Install failed."});
+    EXPECT_EQ(sim_profile_string(in_windows("system.ini"), "boot", "SCRNSAVE.EXE"), "");
+  }
+}
+
+TEST_F(StoredTest, NamesThatAreNotPlainAreNeverCreated) {
+  for (std::string name : {"", ".", "..", "..\\ESCAPE.SCR", "SUB/ESCAPE.SCR", "C:ESCAPE.SCR"}) {
+    sim_reset();
+    Package p = stored_package(sample_bytes(10, 10), sample_bytes(10, 11));
+    p.set_text(OFFSET_MAIN_FILE_NAME, name);
+    run_installer(p);
+    EXPECT_EQ(box_texts(), Texts{"Install failed."}) << name;
+    EXPECT_FALSE(sim_file_exists("C:\\ESCAPE.SCR"));
+    for (const SimCreateFile &call : sim().create_files)
+      EXPECT_NE(call.access, GENERIC_WRITE) << "nothing is created for '" << name << "'";
+  }
+}
+
+TEST_F(StoredTest, PathsThatDoNotFitFailInsteadOfOverflowing) {
+  // 250 + '\' + 9 + zero = 261 bytes: one too many for the path buffer.
+  sim().windows_dir = "C:\\" + std::string(247, 'W');
+  Package p = stored_package(sample_bytes(10, 12), {});
+  run_installer(p);
+  EXPECT_EQ(box_texts(), Texts{"Install failed."});
+  for (const SimCreateFile &call : sim().create_files) EXPECT_NE(call.access, GENERIC_WRITE);
+
+  // A directory the system reports as too long for the buffer at all.
+  sim_reset();
+  sim().windows_dir = "C:\\" + std::string(300, 'W');
+  p = stored_package(sample_bytes(10, 12), {});
+  run_installer(p);
+  EXPECT_EQ(box_texts(), Texts{"Install failed."});
+}
+
+TEST_F(StoredTest, InstallerCutShortFailsWithoutWritingStaleBytes) {
+  const Bytes main = sample_bytes(20000, 13);
+  Package p = stored_package(main, sample_bytes(10, 14));
+  p.set_text(OFFSET_DONE_TEXT, "Done.");
+  p.payload.resize(17000);  // a download that stopped inside the main file
+  run_installer(p);
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), Bytes(main.begin(), main.begin() + 17000));
+  EXPECT_FALSE(sim_file_exists(in_windows("SAVER.DAT")));
+  EXPECT_EQ(box_texts(), Texts{"Install failed."});
+}
+
+TEST_F(StoredTest, FullDiskFailsTheInstall) {
+  for (int64_t space : {int64_t(5000), int64_t(20010)}) {  // inside the main file, inside the second
+    sim_reset();
+    sim().disk_space = space;
+    Package p = stored_package(sample_bytes(20000, 15), sample_bytes(100, 16));
+    p.set_text(OFFSET_DONE_TEXT, "Done.");
+    run_installer(p);
+    EXPECT_EQ(box_texts(), Texts{"Install failed."}) << space;
+    EXPECT_EQ(sim_profile_string(in_windows("system.ini"), "boot", "SCRNSAVE.EXE"), "");
+  }
+}
+
+TEST_F(StoredTest, TextSlotWithoutTerminatorIsReadAsItsFirst63Characters) {
+  Package p = stored_package(sample_bytes(10, 17), {});
+  p.set_text(OFFSET_DONE_TEXT, std::string(64, 'D'));
+  p.set_text(OFFSET_FAILURE_TEXT, "next slot");
+  run_installer(p);
+  EXPECT_EQ(box_texts(), Texts{std::string(63, 'D')});
+}
+
+}  // namespace

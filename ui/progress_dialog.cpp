@@ -1,0 +1,82 @@
+#include "ui/progress_dialog.h"
+
+#include "codec/stream_io.h"
+#include "installer/config.h"
+#include "installer/install.h"
+#include "ui/resource_ids.h"
+
+namespace {
+
+enum { BYTES_PER_STEP = 1024 };
+
+HWND dialog_window;
+int32_t progress_total;
+
+void centre_on_desktop(HWND dialog) {
+  RECT desktop, own;
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  GetWindowRect(dialog, &own);
+  const int32_t width = own.right - own.left;
+  const int32_t height = own.bottom - own.top;
+  MoveWindow(dialog, (desktop.right - desktop.left - width) / 2,
+             (desktop.bottom - desktop.top - height) / 2, width, height, TRUE);
+}
+
+// The bar counts KiB of all five files; the control takes a 16-bit maximum.
+void set_progress_range(HWND dialog) {
+  const uint32_t total = install_config.main_size + install_config.main_part2_size +
+                         install_config.main_part3_size + install_config.second_size +
+                         install_config.extra_size;
+  const int32_t kib = static_cast<int32_t>(total) / BYTES_PER_STEP;
+  SendMessageA(GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_SETRANGE, 0,
+               MAKELPARAM(0, static_cast<uint32_t>(kib) & 0xFFFF));
+}
+
+}  // namespace
+
+INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      dialog_window = dialog;
+      centre_on_desktop(dialog);
+      SetWindowTextA(GetDlgItem(dialog, IDC_PROGRESS_TEXT), install_config.dialog_text);
+      set_progress_range(dialog);
+      return TRUE;
+    case WM_PAINT:
+      // Start only once the dialog has been seen; later paints repost the
+      // start message, which then finds nothing pending.
+      PostMessageA(dialog, WM_START_INSTALL, 0, 0);
+      return FALSE;
+    case WM_START_INSTALL:
+      if (start_pending) {
+        start_pending = 0;
+        install_payload();
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+void end_progress_dialog(void) {
+  if (dialog_window == NULL) return;
+  if (!config_flag(FLAG_SILENT)) SetForegroundWindow(dialog_window);
+  EndDialog(dialog_window, 1);
+  dialog_window = NULL;
+}
+
+void report_progress(int32_t count) {
+  progress_total += count;
+  SendMessageA(GetDlgItem(dialog_window, IDC_PROGRESS_BAR), PBM_SETPOS,
+               static_cast<WPARAM>(progress_total / BYTES_PER_STEP), 0);
+}
+
+#ifndef _WIN32
+void pump_reset_for_tests(void);
+
+void progress_reset_for_tests(void) {
+  dialog_window = NULL;
+  progress_total = 0;
+  pump_reset_for_tests();
+}
+#endif

@@ -1,0 +1,134 @@
+// The simulated world itself: reset, path mapping, the handle-free helpers
+// tests use to set up and inspect files, and the small services that only
+// record what they were asked (message boxes, Sleep, system parameters).
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "platform/win32.h"
+#include "win32sim/sim.h"
+#include "win32sim/sim_internal.h"
+
+namespace fs = std::filesystem;
+
+SimWorld &sim() {
+  static SimWorld world;
+  return world;
+}
+
+// ---- Reset ---------------------------------------------------------------
+
+void sim_reset() {
+  sim_close_all_files();
+  std::string old_root = sim().root;
+  sim() = SimWorld();
+  if (!old_root.empty()) {
+    std::error_code ignored;
+    fs::remove_all(old_root, ignored);
+  }
+  std::string pattern = (fs::temp_directory_path() / "kestrune-sim-XXXXXX").string();
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (!mkdtemp(name.data())) throw std::runtime_error("sim: cannot create a temporary drive");
+  sim().root = name.data();
+  sim_make_dir(sim().windows_dir);
+  sim_make_dir(sim().current_dir);
+}
+
+void sim_clear_records() {
+  SimWorld &w = sim();
+  w.message_boxes.clear();
+  w.create_files.clear();
+  w.read_requests.clear();
+  w.find_first_files.clear();
+  w.find_closes = 0;
+  w.sleeps.clear();
+  w.posts.clear();
+  w.system_parameters.clear();
+  w.foreground_calls.clear();
+  w.init_common_controls.clear();
+  w.dispatched.clear();
+  w.peeks = 0;
+  w.dialogs_opened = 0;
+  w.end_dialogs = 0;
+  w.dialog_stalled = false;
+  w.default_paints = 0;
+  w.moves.clear();
+  w.progress_min = w.progress_max = -1;
+  w.progress_positions.clear();
+  w.queue.clear();
+}
+
+// ---- Paths ---------------------------------------------------------------
+
+std::string sim_lower(const std::string &text) {
+  std::string out = text;
+  for (char &c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// Absolute Windows form of a path: relative paths are taken from current_dir.
+std::string sim_full_path(const std::string &windows_path) {
+  if (windows_path.size() >= 2 && windows_path[1] == ':') return windows_path;
+  std::string base = sim().current_dir;
+  if (base.empty() || base.back() != '\\') base += '\\';
+  return base + windows_path;
+}
+
+std::string sim_host_path(const std::string &windows_path) {
+  std::string full = sim_lower(sim_full_path(windows_path));
+  std::string out = sim().root + "/" + full.substr(0, 1);
+  for (size_t i = 2; i < full.size(); ++i) out += full[i] == '\\' ? '/' : full[i];
+  return out;
+}
+
+void sim_make_dir(const std::string &windows_path) {
+  fs::create_directories(sim_host_path(windows_path));
+}
+
+void sim_write_file(const std::string &windows_path, const std::vector<uint8_t> &bytes) {
+  std::ofstream out(sim_host_path(windows_path), std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> sim_read_file(const std::string &windows_path) {
+  std::ifstream in(sim_host_path(windows_path), std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool sim_file_exists(const std::string &windows_path) {
+  return fs::is_regular_file(sim_host_path(windows_path));
+}
+
+// ---- Recording-only services ---------------------------------------------
+
+int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+  SimWorld &w = sim();
+  // EndDialog hides the dialog at once; it is destroyed when its loop ends.
+  SimWindow *dialog = sim_window(w.dialog);
+  bool dialog_open = dialog && dialog->alive && !dialog->end_requested;
+  w.message_boxes.push_back({text ? text : "", caption ? caption : "", type, dialog_open});
+  if (!w.message_box_answers.empty()) {
+    int answer = w.message_box_answers.front();
+    w.message_box_answers.pop_front();
+    return answer;
+  }
+  return (type & 0xF) == MB_YESNO ? IDYES : IDOK;
+}
+
+void WINAPI Sleep(DWORD milliseconds) { sim().sleeps.push_back(milliseconds); }
+
+BOOL WINAPI SystemParametersInfoA(UINT action, UINT param, PVOID data, UINT win_ini) {
+  sim().system_parameters.push_back({action, param, data, win_ini});
+  return TRUE;
+}
+
+BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *init) {
+  sim().init_common_controls.push_back({init->dwSize, init->dwICC});
+  return TRUE;
+}
+
+const char *startup_argv0(void) { return sim().argv0.c_str(); }
