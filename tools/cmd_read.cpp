@@ -117,6 +117,7 @@ void print_payload(const PackageReport &report) {
            static_cast<unsigned long long>(item.offset), length.c_str(), decoded.c_str(), item.configured_size,
            item.ok ? "ok" : item.problem.c_str());
   }
+  printf("%s\n", kestrune::describe_seal(report.seal).c_str());
   bool all_ok = true;
   for (const PayloadItem &item : report.items) all_ok = all_ok && item.ok;
   if (all_ok && report.payload_end <= report.file_size)
@@ -170,11 +171,12 @@ int command_verify(const Arguments &args) {
     for (const std::string &problem : report.problems) fail(EXIT_BAD_DATA, file + ": " + problem);
     return EXIT_BAD_DATA;
   }
-  printf("%s: ok (%s, %zu %s, payload of %llu bytes from offset %llu)\n", file.c_str(),
+  printf("%s: ok (%s, %zu %s, payload of %llu bytes from offset %llu, %s)\n", file.c_str(),
          report.compressed ? "compressed" : "stored", report.items.size(),
          report.compressed ? "streams" : "files",
          static_cast<unsigned long long>(report.payload_end - report.payload_offset),
-         static_cast<unsigned long long>(report.payload_offset));
+         static_cast<unsigned long long>(report.payload_offset),
+         report.seal.present ? "sealed, whole-installer check ok" : "not sealed");
   return EXIT_OK;
 }
 

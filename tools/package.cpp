@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "installer/install_config.h"
+#include "tools/integrity.h"
 #include "tools/record.h"
 #include "tools/memory_streams.h"
 #include "tools/tool_files.h"
@@ -176,6 +177,12 @@ BuildStatus build_package(const PackageRequest &request, std::vector<uint8_t> *p
   package->assign(request.stub.begin(), request.stub.end());
   memcpy(package->data() + record_start, record, CONFIG_SIZE);
   package->insert(package->end(), payload.begin(), payload.end());
+  // Last: the seal covers the finished record and every payload byte.
+  if (!kestrune::seal_installer(package->data(), package->size(), record_start)) {
+    package->clear();
+    *error = "sealing the package failed";
+    return BUILD_FAILED;
+  }
   return BUILD_OK;
 }
 
@@ -304,6 +311,8 @@ PackageReport read_package(const uint8_t *image, size_t size) {
   report.compressed = (flags & FLAG_COMPRESSED) != 0;
   report.silent = (flags & FLAG_SILENT) != 0;
   check_record_fields(&report);
+  report.seal = kestrune::check_seal(image, size, start);
+  if (!report.seal.ok()) report.problems.push_back(kestrune::describe_seal(report.seal));
 
   int32_t payload_offset = static_cast<int32_t>(read_le32(plain + OFFSET_PAYLOAD_OFFSET));
   if (payload_offset < 0) {

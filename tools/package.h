@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 #include "codec/stream_io.h"
+#include "tools/integrity.h"
 
 // ---- building ------------------------------------------------------------------
 
@@ -76,6 +77,7 @@ struct PackageReport {
   uint64_t payload_offset = 0;
   std::vector<PayloadItem> items;  // in payload order
   uint64_t payload_end = 0;        // first byte after the last item (when all ok)
+  kestrune::SealReport seal;       // the whole-installer check (when record_found)
   // One line for each reason the package would not install exactly as its
   // record says: header check, unterminated texts, unsafe names, bad items.
   std::vector<std::string> problems;
