@@ -122,7 +122,9 @@ int command_compress(const Arguments &args) {
     close(in_fd);
     return fail(EXIT_BAD_DATA, error);
   }
-  if (S_ISREG(info.st_mode)) {
+  // Regular files stream through; anything else (and files such as those in
+  // /proc that report a size of 0 but have content) is read whole first.
+  if (S_ISREG(info.st_mode) && info.st_size > 0) {
     if (static_cast<uint64_t>(info.st_size) > 0x7FFFFFFF) {
       close(in_fd);
       return fail(EXIT_BAD_DATA, files[0] + ": larger than the 2 GiB a stream can hold");
@@ -131,7 +133,6 @@ int command_compress(const Arguments &args) {
     close(in_fd);
     if (code != EXIT_OK) return code;
   } else {
-    // A pipe or device: its length is only known once it has been read.
     close(in_fd);
     std::vector<uint8_t> bytes;
     if (!read_whole_file(files[0], &bytes, &error)) return fail(EXIT_BAD_DATA, error);
