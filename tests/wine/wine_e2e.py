@@ -1,0 +1,748 @@
+#!/usr/bin/env python3
+"""End-to-end installs of the real kestrune.exe under Wine.
+
+Each scenario packs real files with `kestrune-pack build`, runs the installer
+in a copy of one prepared Wine prefix on a private Xvfb display, answers its
+message boxes with xdotool and then checks what a user would see and what
+the installer left behind: the message boxes (taken from Wine's relay trace
+of MessageBoxA), whether the progress dialog opened, the files in the
+prefix's Windows directory byte for byte, the [boot] SCRNSAVE.EXE entry of
+its system.ini, the ScreenSaveActive setting and the exit code.
+
+    wine_e2e.py --build-dir B template          prepare the prefix template
+    wine_e2e.py --build-dir B run NAME...       run scenarios (all if none)
+    wine_e2e.py --build-dir B list              list scenario names
+    wine_e2e.py --build-dir B screenshot OUT    picture of the progress dialog
+    wine_e2e.py --build-dir B install ...       install a package, print what happened
+
+B is the host build directory (it holds tools/kestrune-pack and the
+windows-<arch> cross builds). Standard library only.
+"""
+import argparse
+import os
+import random
+import re
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import threading
+import time
+import zlib
+
+CONFIG_KEY = 0xA7
+CONFIG_SIZE = 640
+RECORD_SIGNATURE = b"Kestrune install record\0"
+OFFSET_SIGNATURE = 576
+SEAL_MARKER = 0x314C534B
+
+MB_OK, MB_YESNO = 0, 4
+IDOK, IDYES, IDNO = 1, 6, 7
+
+RUN_TIMEOUT = 90          # one installer run, seconds
+BOOT_TIMEOUT = 300        # creating the prefix template
+TEMPLATE_MARK = "kestrune-template-ready"
+
+
+class Failure(Exception):
+    pass
+
+
+# --------------------------------------------------------------------------
+# Wine, Xvfb and the prefix template
+
+
+class Platform:
+    """Which Wine runs the stub here, and the build outputs that go with it."""
+
+    def __init__(self, build_dir):
+        self.build_dir = os.path.abspath(build_dir)
+        self.pack = os.path.join(self.build_dir, "tools", "kestrune-pack")
+        self.arch = os.environ.get("KESTRUNE_WINE_ARCH") or self._pick_arch()
+        self.windows_dir = os.path.join(self.build_dir, "windows-" + self.arch)
+        self.stub = os.path.join(self.windows_dir, "stub", "kestrune.exe")
+        # The payload saver is always the 32-bit product build when there is one.
+        demo32 = os.path.join(self.build_dir, "windows-i686", "demo", "kestrune-demo.scr")
+        self.demo = demo32 if os.path.exists(demo32) else os.path.join(
+            self.windows_dir, "demo", "kestrune-demo.scr")
+        if self.arch == "i686":
+            self.loader, self.winearch = "/usr/lib/wine/wine", "win32"
+        else:
+            self.loader, self.winearch = "/usr/lib/wine/wine64", "win64"
+        self.wineserver = "/usr/lib/wine/wineserver"
+        self.work = os.path.join(self.build_dir, "wine-e2e")
+        self.template = os.path.join(self.work, "template-" + self.arch)
+
+    def _pick_arch(self):
+        # 32-bit Wine needs a kernel that runs 32-bit code; some virtual
+        # machines do not. The 64-bit build of the same sources stands in.
+        try:
+            ok = subprocess.run(["/usr/lib/wine/wine", "--version"], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, timeout=20).returncode == 0
+        except (OSError, subprocess.TimeoutExpired):
+            ok = False
+        return "i686" if ok else "x86_64"
+
+    def check_tools(self):
+        missing = [p for p in (self.pack, self.stub, self.demo, self.loader, self.wineserver)
+                   if not os.path.exists(p)]
+        missing += [t for t in ("Xvfb", "xdotool") if shutil.which(t) is None]
+        if missing:
+            raise Failure("missing: " + ", ".join(missing))
+
+    def env(self, prefix, display, debug="-all"):
+        env = dict(os.environ)
+        env.update(WINEPREFIX=prefix, WINEARCH=self.winearch, WINEDEBUG=debug,
+                   WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d",
+                   DISPLAY=display, WINESERVER=self.wineserver)
+        return env
+
+    def wait_server(self, prefix, display):
+        """Waits until the prefix's wineserver has exited: it writes the
+        registry back to disk when it goes."""
+        try:
+            subprocess.run([self.wineserver, "-w"], env=self.env(prefix, display), timeout=60)
+        except subprocess.TimeoutExpired:
+            subprocess.run([self.wineserver, "-k"], env=self.env(prefix, display), timeout=30)
+
+
+class Xvfb:
+    """A private X display; the number comes from Xvfb itself, so parallel
+    runs never race for one."""
+
+    def __enter__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp", "-br"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.time() + 30
+        while not number.endswith(b"\n") and time.time() < deadline:
+            ready, _, _ = select.select([read_end], [], [], 1)
+            if ready:
+                chunk = os.read(read_end, 16)
+                if not chunk:
+                    break
+                number += chunk
+        os.close(read_end)
+        if not number.strip():
+            self.process.kill()
+            raise Failure("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+        return self
+
+    def __exit__(self, *exc):
+        self.process.terminate()
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+
+
+TEMPLATE_REG = r"""REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\Debug]
+"RelayInclude"="user32.MessageBoxA;user32.DialogBoxParamA"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"ScreenSaveActive"="0"
+"""
+
+
+def make_template(platform, force=False):
+    """Creates the initialised prefix every scenario copies, once."""
+    mark = os.path.join(platform.template, TEMPLATE_MARK)
+    if os.path.exists(mark) and not force:
+        return
+    shutil.rmtree(platform.template, ignore_errors=True)
+    os.makedirs(platform.work, exist_ok=True)
+    started = time.time()
+    with Xvfb() as x:
+        env = platform.env(platform.template, x.display)
+        for attempt in range(2):
+            result = subprocess.run([platform.loader, "wineboot", "-i"], env=env,
+                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                    timeout=BOOT_TIMEOUT)
+            platform.wait_server(platform.template, x.display)
+            if os.path.isdir(os.path.join(platform.template, "drive_c", "windows")):
+                break
+            sys.stderr.write(result.stdout.decode(errors="replace")[-3000:])
+            if attempt == 1:
+                raise Failure("wineboot did not create the prefix")
+        reg = os.path.join(platform.work, "template.reg")
+        with open(reg, "w") as out:
+            out.write(TEMPLATE_REG.replace("\n", "\r\n"))
+        subprocess.run([platform.loader, "regedit", "/S", reg], env=env, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        platform.wait_server(platform.template, x.display)
+    if "ScreenSaveActive" not in read_file(os.path.join(platform.template, "user.reg")).decode(
+            errors="replace"):
+        raise Failure("the template's registry settings were not stored")
+    with open(mark, "w") as out:
+        out.write("%s %.1fs\n" % (platform.arch, time.time() - started))
+    print("prefix template (%s) ready in %.1f s" % (platform.arch, time.time() - started))
+
+
+def copy_prefix(platform, destination):
+    shutil.rmtree(destination, ignore_errors=True)
+    subprocess.run(["cp", "-a", platform.template, destination], check=True)
+
+
+# --------------------------------------------------------------------------
+# Running an installer
+
+
+class Responder(threading.Thread):
+    """Answers each message box captioned "Kestrune" with the next key of
+    answers (Return once they run out), pressing again if a box is still up
+    a few seconds later."""
+
+    def __init__(self, display, answers):
+        super().__init__(daemon=True)
+        self.env = dict(os.environ, DISPLAY=display)
+        self.answers = list(answers)
+        self.stop = threading.Event()
+        self.pressed = []
+        self.log = []
+
+    def xdotool(self, *args):
+        try:
+            return subprocess.run(["xdotool"] + list(args), env=self.env, timeout=10,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL
+                                  ).stdout.decode().split()
+        except subprocess.TimeoutExpired:
+            return []
+
+    def run(self):
+        answered = {}  # window -> (key, time pressed)
+        while not self.stop.is_set():
+            for window in self.xdotool("search", "--onlyvisible", "--name", "^Kestrune$"):
+                now = time.time()
+                if window in answered:
+                    key, when = answered[window]
+                    if now - when < 3:
+                        continue
+                    self.log.append("box %s still up, pressing %s again" % (window, key))
+                else:
+                    key = self.answers.pop(0) if self.answers else "Return"
+                    self.pressed.append(key)
+                time.sleep(0.3)  # let the box take the focus it is given
+                self.xdotool("windowfocus", window)
+                self.xdotool("key", "--clearmodifiers", key)
+                answered[window] = (key, time.time())
+            self.stop.wait(0.2)
+
+
+def run_installer(platform, prefix, installer, answers, log_path, on_dialog=None):
+    """Runs the installer to its end. Returns (exit code, relay text)."""
+    with Xvfb() as x:
+        env = platform.env(prefix, x.display, debug="-all,+relay")
+        responder = Responder(x.display, answers)
+        responder.start()
+        with open(log_path, "wb") as log:
+            process = subprocess.Popen([platform.loader, installer], env=env,
+                                       stdout=log, stderr=log,
+                                       cwd=os.path.dirname(installer), start_new_session=True)
+            deadline = time.time() + RUN_TIMEOUT
+            dialog_seen = False
+            while process.poll() is None and time.time() < deadline:
+                if on_dialog and not dialog_seen and b"DialogBoxParamA" in read_file(log_path):
+                    dialog_seen = True
+                    on_dialog(x.display)
+                time.sleep(0.1)
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+                responder.stop.set()
+                subprocess.run([platform.wineserver, "-k"], env=env, timeout=30)
+                raise Failure("installer still running after %d s; keys pressed %s; "
+                              "relay log %s:\n%s" % (RUN_TIMEOUT, responder.pressed, log_path,
+                                                     tail(log_path)))
+        responder.stop.set()
+        responder.join(15)
+        platform.wait_server(prefix, x.display)
+    for line in responder.log:
+        print("  note: " + line)
+    return process.returncode, read_file(log_path).decode("latin-1")
+
+
+def parse_relay(text):
+    """MessageBoxA calls as (text, caption, style, answer) and the number of
+    DialogBoxParamA calls."""
+    boxes = []
+    dialogs = 0
+    for line in text.splitlines():
+        if "Call user32.MessageBoxA(" in line:
+            args = parse_arguments(line[line.index("MessageBoxA(") + len("MessageBoxA("):])
+            boxes.append([args[1], args[2], int(args[3], 16), None])
+        elif "Ret  user32.MessageBoxA()" in line and boxes:
+            boxes[-1][3] = int(re.search(r"retval=([0-9a-fA-F]+)", line).group(1), 16)
+        elif "Call user32.DialogBoxParamA(" in line:
+            dialogs += 1
+    return [tuple(b) for b in boxes], dialogs
+
+
+def parse_arguments(text):
+    """Arguments of one relay line: numbers as hex text, string pointers as
+    the string Wine printed after them."""
+    args = []
+    i = 0
+    while i < len(text) and text[i] != ")":
+        match = re.match(r"([0-9a-fA-F]+)", text[i:])
+        value = match.group(1)
+        i += len(value)
+        if text.startswith(' "', i):
+            i += 2
+            chars = []
+            while text[i] != '"':
+                if text[i] == "\\":
+                    escape = text[i + 1]
+                    if escape == "x":
+                        chars.append(chr(int(text[i + 2:i + 4], 16)))
+                        i += 4
+                        continue
+                    chars.append({"n": "\n", "r": "\r", "t": "\t"}.get(escape, escape))
+                    i += 2
+                    continue
+                chars.append(text[i])
+                i += 1
+            i += 1
+            args.append("".join(chars))
+        else:
+            args.append(value)
+        if text.startswith(",", i):
+            i += 1
+    return args
+
+
+# --------------------------------------------------------------------------
+# Installer images: finding and changing the record
+
+
+def read_file(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def tail(path, lines=40):
+    return "\n".join(read_file(path).decode("latin-1").splitlines()[-lines:])
+
+
+def scramble(data):
+    return bytes(b ^ CONFIG_KEY for b in data)
+
+
+def record_offset(image):
+    marker = scramble(RECORD_SIGNATURE)
+    at = image.find(marker)
+    if at < 0 or image.find(marker, at + 1) >= 0:
+        raise Failure("no single install record in the image")
+    return at - OFFSET_SIGNATURE
+
+
+def get_record(image):
+    at = record_offset(image)
+    return at, bytearray(scramble(image[at:at + CONFIG_SIZE]))
+
+
+def put_record(image, at, record):
+    return image[:at] + scramble(bytes(record)) + image[at + CONFIG_SIZE:]
+
+
+def word(record, offset):
+    return struct.unpack_from("<I", record, offset)[0]
+
+
+def reseal(image):
+    """Recomputes the seal of a changed installer as the package tool would,
+    so that a test reaches the install's own checks behind it."""
+    image = bytes(image)
+    at, record = get_record(image)
+    if word(record, 40) != SEAL_MARKER:
+        return image
+    payload = word(record, 4)
+    struct.pack_into("<I", record, 48, len(image) - payload)
+    struct.pack_into("<I", record, 52, zlib.crc32(image[payload:]) & 0xFFFFFFFF)
+    plain = bytes(record[:40]) + bytes(24) + bytes(record[64:])
+    struct.pack_into("<I", record, 44, zlib.crc32(plain) & 0xFFFFFFFF)
+    return put_record(image, at, record)
+
+
+def stream_starts(image, offset):
+    """Offsets of the consecutive container streams from offset on."""
+    starts = []
+    while offset + 10 <= len(image) and image[offset:offset + 2] == b"RC":
+        starts.append(offset)
+        size = struct.unpack_from("<I", image, offset + 6)[0]
+        offset += 10
+        while size > 0 and image[offset:offset + 2] == b"RC":
+            length = struct.unpack_from("<H", image, offset + 4)[0]
+            offset += length
+            if length < 10240:
+                break
+    return starts
+
+
+# --------------------------------------------------------------------------
+# Scenarios
+
+
+def text_file(path, size, seed):
+    """Readable, compressible text of the given size."""
+    rng = random.Random(seed)
+    words = ("kestrel moon screen saver night sky drift star glide hover window "
+             "install quiet light").split()
+    out = []
+    length = 0
+    while length < size:
+        line = " ".join(rng.choice(words) for _ in range(rng.randint(4, 12))) + "\r\n"
+        out.append(line)
+        length += len(line)
+    data = "".join(out).encode()[:size]
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+def noise_file(path, size, seed):
+    rng = random.Random(seed)
+    with open(path, "wb") as f:
+        f.write(bytes(rng.getrandbits(8) for _ in range(size)))
+    return path
+
+
+class Scenario:
+    def __init__(self, name, about, pack, answers=(), mutate=None, messages=(),
+                 installed=None, absent=(), registered=None, dialog=False):
+        self.name = name
+        self.about = about
+        self.pack = pack            # extra kestrune-pack arguments, or None: the bare stub
+        self.answers = answers      # keys for the message boxes, in order
+        self.mutate = mutate        # image -> image, after packing
+        self.messages = messages    # expected (text, style, answer)
+        self.installed = installed  # Windows file name -> key of inputs (or None)
+        self.absent = absent        # file names that must not exist
+        self.registered = registered  # expected SCRNSAVE.EXE (str, regex, or None)
+        self.dialog = dialog        # the progress dialog opens
+
+
+def flip_byte_in_stream(index, delta=1000):
+    def mutate(image):
+        image = bytearray(image)
+        _, record = get_record(bytes(image))
+        start = stream_starts(bytes(image), word(record, 4))[index]
+        image[start + 16 + delta] ^= 0x20
+        return reseal(image)
+    return mutate
+
+
+def cut(count, sealed_again):
+    def mutate(image):
+        image = image[:-count]
+        return reseal(image) if sealed_again else image
+    return mutate
+
+
+def change_main_size(image):
+    at, record = get_record(image)
+    struct.pack_into("<I", record, 8, word(record, 8) + 1)
+    return reseal(put_record(image, at, record))
+
+
+DONE = "Kestrune Demo is now your screen saver."
+FAILED = "The screen saver could not be installed."
+BAD = "This installer is damaged."
+DEMO_PATH = "C:\\windows\\KDEMO.SCR"
+
+SCENARIOS = [
+    Scenario("compressed_dialog", "compressed, progress dialog, five streams",
+             ["--extra", "{extra}", "--extra-name", "STARS.DAT", "--main-parts", "3",
+              "--dialog", "Installing Kestrune Demo...", "--done", DONE],
+             messages=[(DONE, MB_OK, IDOK)],
+             installed={"KDEMO.SCR": "main", "README.TXT": "second", "STARS.DAT": "extra"},
+             registered=DEMO_PATH, dialog=True),
+    Scenario("stored", "stored files with an extra file",
+             ["--stored", "--extra", "{extra}", "--extra-name", "STARS.DAT", "--done", DONE,
+              "--dialog", "never shown when stored"],
+             messages=[(DONE, MB_OK, IDOK)],
+             installed={"KDEMO.SCR": "main", "README.TXT": "second", "STARS.DAT": "extra"},
+             registered=DEMO_PATH),
+    Scenario("silent", "silent: only the question is asked, no dialog, no done message",
+             ["--silent", "--confirm", "Install Kestrune Demo?", "--done", DONE,
+              "--dialog", "not shown in silent mode"],
+             answers=["y"], messages=[("Install Kestrune Demo?", MB_YESNO, IDYES)],
+             installed={"KDEMO.SCR": "main", "README.TXT": "second"},
+             registered=DEMO_PATH),
+    Scenario("confirm_yes", "question answered Yes, then the done message",
+             ["--confirm", "Install Kestrune Demo?", "--done", DONE],
+             answers=["y", "Return"],
+             messages=[("Install Kestrune Demo?", MB_YESNO, IDYES), (DONE, MB_OK, IDOK)],
+             installed={"KDEMO.SCR": "main", "README.TXT": "second"},
+             registered=DEMO_PATH),
+    Scenario("confirm_no", "question answered No: nothing installed, nothing more shown",
+             ["--confirm", "Install Kestrune Demo?", "--done", DONE, "--dialog", "Installing"],
+             answers=["n"], messages=[("Install Kestrune Demo?", MB_YESNO, IDNO)],
+             absent=["KDEMO.SCR", "README.TXT"]),
+    Scenario("damaged_stream", "a damaged block in the main file's second stream",
+             ["--main-parts", "2", "--dialog", "Installing Kestrune Demo...", "--done", DONE],
+             mutate=flip_byte_in_stream(1, delta=40),
+             messages=[(FAILED, MB_OK, IDOK)], absent=["README.TXT"], dialog=True),
+    Scenario("cut_installer", "the last 3000 bytes missing: the seal refuses it",
+             ["--done", DONE], mutate=cut(3000, sealed_again=False),
+             messages=[(BAD, MB_OK, IDOK)], absent=["KDEMO.SCR", "README.TXT"]),
+    Scenario("cut_unsealed", "cut and sealed again: the decoder runs out of input",
+             ["--done", DONE], mutate=cut(3000, sealed_again=True),
+             messages=[(FAILED, MB_OK, IDOK)], absent=["README.TXT"]),
+    Scenario("header_mismatch", "a record word changed: header check fails",
+             ["--done", DONE, "--bad-header", "Kestrune: broken header."],
+             mutate=change_main_size,
+             messages=[("Kestrune: broken header.", MB_OK, IDOK)],
+             absent=["KDEMO.SCR", "README.TXT"]),
+    Scenario("short_name", "a long main name is registered by its 8.3 alternate",
+             ["--main-name", "Kestrune Night Sky.scr", "--done", DONE],
+             messages=[(DONE, MB_OK, IDOK)],
+             installed={"Kestrune Night Sky.scr": "main", "README.TXT": "second"},
+             registered=re.compile(r"^C:\\windows\\[A-Z0-9_~]{1,8}\.SCR$", re.I)),
+    Scenario("unfilled_stub", "the bare stub: header check fails, nothing installed",
+             None, messages=[("This installer holds no screen saver.", MB_OK, IDOK)],
+             absent=["KDEMO.SCR", "README.TXT"]),
+]
+
+
+def inputs(platform, directory):
+    os.makedirs(directory, exist_ok=True)
+    return {
+        "main": platform.demo,
+        "second": text_file(os.path.join(directory, "README.TXT"), 6000, 1),
+        "extra": noise_file(os.path.join(directory, "stars.dat"), 40000, 2),
+    }
+
+
+def pack(platform, files, extra_args, output):
+    args = [platform.pack, "build", "--stub", platform.stub, "--main", files["main"],
+            "--main-name", "KDEMO.SCR", "--second", files["second"], "--second-name",
+            "README.TXT"]
+    args += [a.format(**files) for a in extra_args] + ["-o", output]
+    result = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if result.returncode != 0:
+        raise Failure("kestrune-pack failed:\n" + result.stdout.decode(errors="replace"))
+
+
+def system_ini_entry(prefix):
+    path = os.path.join(prefix, "drive_c", "windows", "system.ini")
+    if not os.path.exists(path):
+        return None
+    section = None
+    for line in read_file(path).decode("latin-1").splitlines():
+        line = line.strip()
+        if line.startswith("[") and line.endswith("]"):
+            section = line[1:-1].lower()
+        elif section == "boot" and "=" in line:
+            key, value = line.split("=", 1)
+            if key.strip().upper() == "SCRNSAVE.EXE":
+                return value.strip()
+    return None
+
+
+def screen_saver_active(prefix):
+    text = read_file(os.path.join(prefix, "user.reg")).decode("latin-1")
+    block = re.search(r'^\[Control Panel\\\\Desktop\][^\n]*\n(.*?)(?=^\[|\Z)', text, re.M | re.S)
+    if block:
+        value = re.search(r'^"ScreenSaveActive"="([^"]*)"', block.group(1), re.M)
+        if value:
+            return value.group(1)
+    return None
+
+
+def run_scenario(platform, scenario):
+    started = time.time()
+    work = os.path.join(platform.work, scenario.name)
+    shutil.rmtree(work, ignore_errors=True)
+    files = inputs(platform, os.path.join(work, "input"))
+    installer = os.path.join(work, "setup.exe")
+    if scenario.pack is None:
+        shutil.copyfile(platform.stub, installer)
+    else:
+        pack(platform, files, scenario.pack, installer)
+    if scenario.mutate:
+        image = scenario.mutate(read_file(installer))
+        with open(installer, "wb") as f:
+            f.write(image)
+    prefix = os.path.join(work, "prefix")
+    copy_prefix(platform, prefix)
+    windows = os.path.join(prefix, "drive_c", "windows")
+    before = set(os.listdir(windows))
+
+    code, relay = run_installer(platform, prefix, installer, scenario.answers,
+                                os.path.join(work, "relay.log"))
+    boxes, dialogs = parse_relay(relay)
+
+    problems = []
+    if code != 0:
+        problems.append("exit code %d, expected 0" % code)
+    shown = [(text, caption, style, answer) for text, caption, style, answer in boxes]
+    expected = [(text, "Kestrune", style, answer) for text, style, answer in scenario.messages]
+    if shown != expected:
+        problems.append("message boxes %r, expected %r" % (shown, expected))
+    if (dialogs > 0) != scenario.dialog:
+        problems.append("progress dialog opened %d times, expected %s" %
+                        (dialogs, "one" if scenario.dialog else "none"))
+    for name, key in (scenario.installed or {}).items():
+        path = os.path.join(windows, name)
+        if not os.path.exists(path):
+            problems.append("%s was not installed" % name)
+        elif read_file(path) != read_file(files[key]):
+            problems.append("%s differs from its source %s" % (name, files[key]))
+    for name in scenario.absent:
+        if os.path.exists(os.path.join(windows, name)):
+            problems.append("%s was installed, expected nothing" % name)
+    if scenario.installed is None:
+        new = set(os.listdir(windows)) - before
+        written = sorted(n for n in new if not n.lower().endswith((".log", ".tmp")))
+        if written and not scenario.absent:
+            problems.append("unexpected files %s" % written)
+    entry = system_ini_entry(prefix)
+    wanted = scenario.registered
+    if wanted is None and entry is not None:
+        problems.append("system.ini SCRNSAVE.EXE=%s, expected no entry" % entry)
+    elif isinstance(wanted, str) and entry != wanted:
+        problems.append("system.ini SCRNSAVE.EXE=%s, expected %s" % (entry, wanted))
+    elif hasattr(wanted, "match") and not (entry and wanted.match(entry)):
+        problems.append("system.ini SCRNSAVE.EXE=%s, expected %s" % (entry, wanted.pattern))
+    active = screen_saver_active(prefix)
+    if active != ("1" if wanted is not None else "0"):
+        problems.append("ScreenSaveActive=%s, expected %s" %
+                        (active, "1" if wanted is not None else "0"))
+
+    seconds = time.time() - started
+    if problems:
+        print("FAIL %s (%s) in %.1f s" % (scenario.name, scenario.about, seconds))
+        for p in problems:
+            print("  - " + p)
+        print("  relay log: %s\n%s" % (os.path.join(work, "relay.log"),
+                                       tail(os.path.join(work, "relay.log"), 15)))
+        return False
+    print("ok   %s (%s) in %.1f s: %d message(s)%s, SCRNSAVE.EXE=%s" %
+          (scenario.name, scenario.about, seconds, len(boxes),
+           ", dialog" if dialogs else "", entry))
+    # Keep the prefix only when something failed; they are large.
+    shutil.rmtree(prefix, ignore_errors=True)
+    return True
+
+
+# --------------------------------------------------------------------------
+# Screenshot and a plain install for the demo
+
+
+def screenshot(platform, output):
+    """Installs a package large enough for the progress dialog to stay up
+    and takes a picture of the display while it shows."""
+    work = os.path.join(platform.work, "screenshot")
+    shutil.rmtree(work, ignore_errors=True)
+    files = inputs(platform, os.path.join(work, "input"))
+    big = noise_file(os.path.join(work, "input", "big.dat"), 6 * 1024 * 1024, 3)
+    files["main"] = big
+    installer = os.path.join(work, "setup.exe")
+    pack(platform, files, ["--dialog", "Installing Kestrune Demo..."], installer)
+    prefix = os.path.join(work, "prefix")
+    copy_prefix(platform, prefix)
+    raw = os.path.join(work, "screen.png")
+
+    def capture(display):
+        time.sleep(1.0)
+        subprocess.run(["import", "-display", display, "-window", "root", raw], timeout=30)
+
+    run_installer(platform, prefix, installer, [], os.path.join(work, "relay.log"),
+                  on_dialog=capture)
+    if not os.path.exists(raw):
+        raise Failure("no screenshot was taken")
+    # Cut away the empty black desktop around the dialog, keep a margin.
+    subprocess.run(["convert", raw, "-trim", "-bordercolor", "black", "-border", "12",
+                    "+repage", output], check=True, timeout=30)
+    shutil.rmtree(prefix, ignore_errors=True)
+    print("screenshot: %s" % output)
+
+
+def install(platform, installer, answers):
+    """Installs one package in a fresh prefix and reports what happened."""
+    prefix = os.path.join(platform.work, "demo-prefix")
+    copy_prefix(platform, prefix)
+    windows = os.path.join(prefix, "drive_c", "windows")
+    before = {n: os.path.getmtime(os.path.join(windows, n)) for n in os.listdir(windows)}
+    code, relay = run_installer(platform, prefix, os.path.abspath(installer), answers,
+                                os.path.join(platform.work, "demo-relay.log"))
+    boxes, dialogs = parse_relay(relay)
+    print("Installed under Wine (%s) in %s" % (platform.arch, prefix))
+    print("Exit code: %d" % code)
+    print("Progress dialog: %s" % ("shown" if dialogs else "not shown"))
+    for text, caption, style, answer in boxes:
+        print('Message box "%s": %s' % (caption, text))
+    print("Files written to C:\\windows:")
+    for name in sorted(os.listdir(windows)):
+        path = os.path.join(windows, name)
+        if os.path.isfile(path) and (name not in before or name.lower() == "system.ini"
+                                     and False):
+            print("  %-24s %8d bytes" % (name, os.path.getsize(path)))
+    print("system.ini [boot] SCRNSAVE.EXE=%s" % system_ini_entry(prefix))
+    print("ScreenSaveActive=%s" % screen_saver_active(prefix))
+    return 0 if code == 0 else 1
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--build-dir", required=True)
+    sub = parser.add_subparsers(dest="command", required=True)
+    sub.add_parser("template")
+    run = sub.add_parser("run")
+    run.add_argument("names", nargs="*")
+    sub.add_parser("list")
+    shot = sub.add_parser("screenshot")
+    shot.add_argument("output")
+    inst = sub.add_parser("install")
+    inst.add_argument("installer")
+    inst.add_argument("--answer", action="append", default=[])
+    args = parser.parse_args()
+
+    platform = Platform(args.build_dir)
+    if args.command == "list":
+        for s in SCENARIOS:
+            print(s.name)
+        return 0
+    try:
+        platform.check_tools()
+        if platform.arch != "i686":
+            print("note: this machine cannot run 32-bit code; running the %s build of the "
+                  "stub under 64-bit Wine" % platform.arch)
+        make_template(platform, force=args.command == "template")
+        if args.command == "template":
+            return 0
+        if args.command == "screenshot":
+            screenshot(platform, args.output)
+            return 0
+        if args.command == "install":
+            return install(platform, args.installer, args.answer)
+        names = args.names or [s.name for s in SCENARIOS]
+        unknown = set(names) - {s.name for s in SCENARIOS}
+        if unknown:
+            raise Failure("unknown scenarios: %s" % sorted(unknown))
+        results = [run_scenario(platform, s) for s in SCENARIOS if s.name in names]
+        passed = sum(results)
+        print("%d passed, %d failed" % (passed, len(results) - passed))
+        return 0 if all(results) else 1
+    except Failure as failure:
+        print("error: %s" % failure)
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
