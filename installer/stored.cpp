@@ -1,5 +1,12 @@
 // Stored payload mode: each file lies in the own file as a plain run of
-// bytes, scrambled with a key of its own.
+// bytes, scrambled byte by byte with a key of its own. From payload_offset
+// on, back to back, no headers or gaps:
+//
+//  order  bytes        key         present when
+//  -----  -----------  ----------  ------------------
+//      1  extra_size   KEY_EXTRA   extra_size != 0
+//      2  main_size    KEY_MAIN    always
+//      3  second_size  KEY_SECOND  always (0 = empty file)
 #include "codec/stream.h"
 #include "installer/config.h"
 #include "installer/install.h"

@@ -72,10 +72,11 @@ HWND WINAPI GetParent(HWND window) {
   return w ? w->parent : nullptr;
 }
 
+// Titles compare ignoring case, as on the platform.
 HWND WINAPI FindWindowA(LPCSTR, LPCSTR title) {
   for (HWND window : sim().z_order) {
     SimWindow *w = sim_window(window);
-    if (w->alive && title && w->title == title) return window;
+    if (w->alive && title && sim_lower(w->title) == sim_lower(title)) return window;
   }
   return nullptr;
 }
