@@ -71,6 +71,15 @@ TEST_F(CompressedTest, UnwritableSecondFileFailsAfterTheMainFile) {
   EXPECT_EQ(box_texts(), Texts{"Install failed."});
 }
 
+TEST_F(CompressedTest, UncreatableMainFileReadsNoFurtherStream) {
+  Package p = compressed_package({sample_bytes(5000, 39), sample_bytes(5000, 40)}, sample_bytes(10, 41));
+  sim().unopenable.insert(sim_lower(in_windows("SAVER.SCR")));
+  run_installer(p);
+  EXPECT_FALSE(sim_file_exists(in_windows("SAVER.DAT")));
+  EXPECT_EQ(sim().read_requests.size(), 0u) << "no stream is decoded without its file";
+  EXPECT_EQ(box_texts(), Texts{"Install failed."});
+}
+
 TEST_F(CompressedTest, PayloadEndingEarlyFailsTheInstall) {
   Package p = compressed_package({sample_bytes(5000, 35)}, sample_bytes(3000, 36));
   p.payload.resize(p.payload.size() - 20);

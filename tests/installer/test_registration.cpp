@@ -10,8 +10,8 @@ namespace {
 class RegistrationTest : public InstallerTest {};
 
 TEST_F(RegistrationTest, SuccessfulInstallRegistersAndActivatesTheSaver) {
-  sim_write_file(in_windows("system.ini"), {'[', 'b', 'o', 'o', 't', ']', '\r', '\n', 's', 'h', 'e', 'l', 'l',
-                                            '=', 'x', '\r', '\n'});
+  const std::string ini = "[boot]\r\nshell=x\r\nSCRNSAVE.EXE=C:\\OLD.SCR\r\n[other]\r\nSCRNSAVE.EXE=keep\r\n";
+  sim_write_file(in_windows("system.ini"), Bytes(ini.begin(), ini.end()));
   HWND display = sim_add_window("Display Properties");
   Package p = stored_package(sample_bytes(10, 40), {});
   p.set_text(OFFSET_DONE_TEXT, "Done.");
@@ -19,6 +19,7 @@ TEST_F(RegistrationTest, SuccessfulInstallRegistersAndActivatesTheSaver) {
 
   EXPECT_EQ(sim_profile_string(in_windows("system.ini"), "boot", "SCRNSAVE.EXE"), "C:\\WINDOWS\\SAVER.SCR");
   EXPECT_EQ(sim_profile_string(in_windows("system.ini"), "boot", "shell"), "x");
+  EXPECT_EQ(sim_profile_string(in_windows("system.ini"), "other", "SCRNSAVE.EXE"), "keep");
   ASSERT_EQ(sim().system_parameters.size(), 1u);
   EXPECT_EQ(sim().system_parameters[0].action, UINT(SPI_SETSCREENSAVEACTIVE));
   EXPECT_EQ(sim().system_parameters[0].param, 1u);
