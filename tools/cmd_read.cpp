@@ -117,7 +117,6 @@ void print_payload(const PackageReport &report) {
            static_cast<unsigned long long>(item.offset), length.c_str(), decoded.c_str(), item.configured_size,
            item.ok ? "ok" : item.problem.c_str());
   }
-  printf("%s\n", kestrune::describe_seal(report.seal).c_str());
   bool all_ok = true;
   for (const PayloadItem &item : report.items) all_ok = all_ok && item.ok;
   if (all_ok && report.payload_end <= report.file_size)
@@ -151,6 +150,7 @@ int command_inspect(const Arguments &args) {
   printf("file: %s (%llu bytes)\n", file.c_str(), static_cast<unsigned long long>(report.file_size));
   print_record(report);
   print_payload(report);
+  printf("%s\n", kestrune::describe_seal(report.seal).c_str());
   if (report.problems.empty()) {
     printf("problems: none\n");
   } else {
