@@ -1,5 +1,6 @@
 #include "tests/installer/package_builder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -106,8 +107,8 @@ void load_package(Package &package) {
     package.set_word(OFFSET_HEADER_CHECK,
                      package.word(OFFSET_PAYLOAD_OFFSET) ^ package.word(OFFSET_MAIN_SIZE) ^
                          package.word(OFFSET_SECOND_SIZE) ^ package.word(OFFSET_RESERVED_16));
-  Bytes own(IMAGE_SIZE, 0x90);
-  own.insert(own.end(), package.payload.begin(), package.payload.end());
+  Bytes own(IMAGE_SIZE + package.payload.size(), 0x90);
+  std::copy(package.payload.begin(), package.payload.end(), own.begin() + IMAGE_SIZE);
   sim_write_file(OWN_FILE, own);
 
   uint8_t scrambled[CONFIG_SIZE];
