@@ -82,7 +82,8 @@ bool wants_help(const Arguments &args, const char *text) {
 
 // Compresses from a regular file through its descriptor, so that inputs of
 // any size stream through without being held in memory.
-int compress_descriptor(const std::string &in_path, int in_fd, uint64_t size, OutputFile *out) {
+int compress_descriptor(const std::string &in_path, int in_fd, uint64_t size, const std::string &out_path,
+                        OutputFile *out) {
   ToolFile input = tool_file_descriptor(in_fd);
   ToolFile output = tool_file_descriptor(out->fd());
   progress_begin(in_path.c_str(), size, &input);
@@ -90,7 +91,7 @@ int compress_descriptor(const std::string &in_path, int in_fd, uint64_t size, Ou
   progress_end();
   if (input.error_number) return fail(EXIT_BAD_DATA, in_path + ": read failed: " + strerror(input.error_number));
   if (output.error_number)
-    return fail(EXIT_BAD_DATA, "write failed: " + std::string(strerror(output.error_number)));
+    return fail(EXIT_BAD_DATA, out_path + ": write failed: " + strerror(output.error_number));
   struct stat after;
   if (!ok || input.bytes_read < size || fstat(in_fd, &after) != 0 || static_cast<uint64_t>(after.st_size) != size)
     return fail(EXIT_BAD_DATA, in_path + ": the file changed size while it was read (expected " +
@@ -129,7 +130,7 @@ int command_compress(const Arguments &args) {
       close(in_fd);
       return fail(EXIT_BAD_DATA, files[0] + ": larger than the 2 GiB a stream can hold");
     }
-    code = compress_descriptor(files[0], in_fd, static_cast<uint64_t>(info.st_size), &out);
+    code = compress_descriptor(files[0], in_fd, static_cast<uint64_t>(info.st_size), files[1], &out);
     close(in_fd);
     if (code != EXIT_OK) return code;
   } else {

@@ -131,6 +131,16 @@ damaged)
   expect 1 streams text.txt; stderr_has "no stream at offset 0"
   expect 1 streams empty.bin; stderr_has "end of file"
   expect 1 streams flipped.k; stderr_has "checksum mismatch"
+  # A full disk: writes beyond 10 KiB fail (EFBIG, with SIGXFSZ ignored).
+  full_disk() { (trap '' XFSZ; ulimit -f 10; "$pack" "$@") >out.txt 2>err.txt; code=$?; }
+  for command in "compress binary.bin full.k" "decompress good.k full.out" \
+                 "build --stub stub.exe --main binary.bin --second text.txt --stored -o full.exe"; do
+    checks=$((checks + 1))
+    full_disk $command
+    [ $code = 1 ] || fail "$command on a full disk exited $code, expected 1"
+    stderr_has "write failed"
+  done
+  absent full.k; absent full.out; absent full.exe
   # An existing output is left alone when the decode fails.
   echo keep >kept.out
   expect 1 decompress flipped.k kept.out
