@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include "codec/stream.h"
 #include "installer/test_hooks.h"
 #include "platform/win32.h"
@@ -119,7 +121,9 @@ void load_package(Package &package) {
 
 int run_installer(Package &package) {
   load_package(package);
-  return WinMain(nullptr, nullptr, const_cast<LPSTR>(""), 1);
+  const int exit_code = WinMain(nullptr, nullptr, const_cast<LPSTR>(""), 1);
+  EXPECT_EQ(exit_code, 0) << "the exit code is 0 in every case";
+  return exit_code;
 }
 
 std::string in_windows(const std::string &name) { return "C:\\WINDOWS\\" + name; }
