@@ -6,7 +6,7 @@
 #include "ui/progress_dialog.h"
 #include "ui/resource_ids.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   int install = 1;
 
   // Registers the progress bar class of the dialog.
@@ -22,8 +22,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     install = 0;
 
   if (install) {
+    // The dialog is created with the program's own instance handle, not a
+    // null one: its icon control loads icon 1020 through the dialog's
+    // instance, and with a null instance it looks among the system icons
+    // and shows nothing.
     if (config_flag(FLAG_COMPRESSED) && !config_flag(FLAG_SILENT) && install_config.dialog_text[0] != 0)
-      DialogBoxParamA(NULL, MAKEINTRESOURCEA(IDD_PROGRESS), NULL, progress_dialog_proc, 0);
+      DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), NULL, progress_dialog_proc, 0);
     else
       install_payload();
   }

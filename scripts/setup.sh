@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, only when it is missing.
 #   scripts/setup.sh host     compilers, CMake, GoogleTest, Benchmark, zlib
-#   scripts/setup.sh windows  + mingw-w64 (i686), Wine 32-bit, Xvfb, xdotool
+#   scripts/setup.sh windows  + mingw-w64 (i686, and x86_64 for the Wine tests
+#                             on machines that cannot run 32-bit code),
+#                             Wine 32/64-bit, Xvfb, xdotool
+#   scripts/setup.sh docs     + ImageMagick (the progress dialog screenshot)
 set -euo pipefail
 what=${1:-windows}
 
@@ -10,13 +13,16 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 want() { for p in "$@"; do have "$p" || need+=("$p"); done; }
 
 want build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang python3
-if [ "$what" = windows ]; then
+if [ "$what" = windows ] || [ "$what" = docs ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
     rm -f /var/lib/apt/lists/lock
     updated=0
   fi
-  want g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xdotool osslsigncode
+  want g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 wine wine32:i386 wine64 xvfb xdotool osslsigncode
+fi
+if [ "$what" = docs ]; then
+  want imagemagick
 fi
 
 if [ ${#need[@]} -gt 0 ] || [ "${updated:-1}" = 0 ]; then

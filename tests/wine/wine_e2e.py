@@ -13,7 +13,8 @@ its system.ini, the ScreenSaveActive setting and the exit code.
     wine_e2e.py --build-dir B run NAME...       run scenarios (all if none)
     wine_e2e.py --build-dir B list              list scenario names
     wine_e2e.py --build-dir B screenshot OUT    picture of the progress dialog
-    wine_e2e.py --build-dir B install ...       install a package, print what happened
+    wine_e2e.py --build-dir B install -- ARGS   pack (kestrune-pack build ARGS), install,
+                                                print what happened
 
 B is the host build directory (it holds tools/kestrune-pack and the
 windows-<arch> cross builds). Standard library only.
@@ -245,7 +246,10 @@ class Responder(threading.Thread):
 
 def run_installer(platform, prefix, installer, answers, log_path, on_dialog=None):
     """Runs the installer to its end. Returns (exit code, relay text)."""
+    phase = time.time()
     with Xvfb() as x:
+        if os.environ.get("KESTRUNE_WINE_TIMING"):
+            print("  xvfb %.2f" % (time.time() - phase))
         env = platform.env(prefix, x.display, debug="-all,+relay")
         responder = Responder(x.display, answers)
         responder.start()
@@ -268,9 +272,13 @@ def run_installer(platform, prefix, installer, answers, log_path, on_dialog=None
                 raise Failure("installer still running after %d s; keys pressed %s; "
                               "relay log %s:\n%s" % (RUN_TIMEOUT, responder.pressed, log_path,
                                                      tail(log_path)))
+        if os.environ.get("KESTRUNE_WINE_TIMING"):
+            print("  run %.2f" % (time.time() - phase))
         responder.stop.set()
         responder.join(15)
         platform.wait_server(prefix, x.display)
+        if os.environ.get("KESTRUNE_WINE_TIMING"):
+            print("  server %.2f" % (time.time() - phase))
     for line in responder.log:
         print("  note: " + line)
     return process.returncode, read_file(log_path).decode("latin-1")
@@ -650,51 +658,76 @@ def screenshot(platform, output):
     work = os.path.join(platform.work, "screenshot")
     shutil.rmtree(work, ignore_errors=True)
     files = inputs(platform, os.path.join(work, "input"))
-    big = noise_file(os.path.join(work, "input", "big.dat"), 6 * 1024 * 1024, 3)
+    big = noise_file(os.path.join(work, "input", "big.dat"), 8 * 1024 * 1024, 3)
     files["main"] = big
     installer = os.path.join(work, "setup.exe")
     pack(platform, files, ["--dialog", "Installing Kestrune Demo..."], installer)
     prefix = os.path.join(work, "prefix")
     copy_prefix(platform, prefix)
-    raw = os.path.join(work, "screen.png")
+    shots = []
 
     def capture(display):
-        time.sleep(1.0)
-        subprocess.run(["import", "-display", display, "-window", "root", raw], timeout=30)
+        # Pictures every quarter second while the installer runs; the
+        # dialog is on screen for a few of them.
+        def loop():
+            while len(shots) < 40:
+                path = os.path.join(work, "screen-%02d.png" % len(shots))
+                if subprocess.run(["import", "-display", display, "-window", "root", path],
+                                  timeout=30, stderr=subprocess.DEVNULL).returncode != 0:
+                    return
+                shots.append(path)
+                time.sleep(0.25)
+        threading.Thread(target=loop, daemon=True).start()
 
     run_installer(platform, prefix, installer, [], os.path.join(work, "relay.log"),
                   on_dialog=capture)
-    if not os.path.exists(raw):
+    time.sleep(0.5)
+    # The fullest picture is the one that shows the painted dialog.
+    best = max(shots, key=os.path.getsize, default=None)
+    if best is None:
         raise Failure("no screenshot was taken")
     # Cut away the empty black desktop around the dialog, keep a margin.
-    subprocess.run(["convert", raw, "-trim", "-bordercolor", "black", "-border", "12",
+    subprocess.run(["convert", best, "-trim", "-bordercolor", "black", "-border", "12",
                     "+repage", output], check=True, timeout=30)
     shutil.rmtree(prefix, ignore_errors=True)
     print("screenshot: %s" % output)
 
 
-def install(platform, installer, answers):
-    """Installs one package in a fresh prefix and reports what happened."""
-    prefix = os.path.join(platform.work, "demo-prefix")
+def install(platform, pack_args, answers):
+    """Packs with the stub this machine can run, installs the package in a
+    fresh prefix and reports what happened, as a user would see it."""
+    work = os.path.join(platform.work, "demo")
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    installer = os.path.join(work, "setup.exe")
+    result = subprocess.run([platform.pack, "build", "--stub", platform.stub] + pack_args +
+                            ["-o", installer], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if result.returncode != 0:
+        raise Failure("kestrune-pack failed:\n" + result.stdout.decode(errors="replace"))
+    prefix = os.path.join(work, "prefix")
     copy_prefix(platform, prefix)
     windows = os.path.join(prefix, "drive_c", "windows")
-    before = {n: os.path.getmtime(os.path.join(windows, n)) for n in os.listdir(windows)}
-    code, relay = run_installer(platform, prefix, os.path.abspath(installer), answers,
-                                os.path.join(platform.work, "demo-relay.log"))
+    before = set(os.listdir(windows))
+    code, relay = run_installer(platform, prefix, installer, answers,
+                                os.path.join(work, "relay.log"))
     boxes, dialogs = parse_relay(relay)
-    print("Installed under Wine (%s) in %s" % (platform.arch, prefix))
-    print("Exit code: %d" % code)
-    print("Progress dialog: %s" % ("shown" if dialogs else "not shown"))
+    print("Installed %s under Wine (%s stub) into %s" %
+          (os.path.basename(installer), platform.arch, prefix))
+    print("  exit code:        %d" % code)
+    print("  progress dialog:  %s" % ("shown" if dialogs else "not shown"))
     for text, caption, style, answer in boxes:
-        print('Message box "%s": %s' % (caption, text))
-    print("Files written to C:\\windows:")
-    for name in sorted(os.listdir(windows)):
+        kind = "question" if style == MB_YESNO else "message"
+        reply = {IDYES: "Yes", IDNO: "No", IDOK: "OK"}.get(answer, str(answer))
+        print('  %-17s "%s" (caption "%s", answered %s)' % (kind + ":", text, caption, reply))
+    if not boxes:
+        print("  messages:         none")
+    print("  files written to C:\\windows:")
+    for name in sorted(set(os.listdir(windows)) - before):
         path = os.path.join(windows, name)
-        if os.path.isfile(path) and (name not in before or name.lower() == "system.ini"
-                                     and False):
-            print("  %-24s %8d bytes" % (name, os.path.getsize(path)))
-    print("system.ini [boot] SCRNSAVE.EXE=%s" % system_ini_entry(prefix))
-    print("ScreenSaveActive=%s" % screen_saver_active(prefix))
+        if os.path.isfile(path):
+            print("    %-24s %8d bytes" % (name, os.path.getsize(path)))
+    print("  system.ini:       [boot] SCRNSAVE.EXE=%s" % system_ini_entry(prefix))
+    print("  ScreenSaveActive: %s" % screen_saver_active(prefix))
     return 0 if code == 0 else 1
 
 
@@ -708,9 +741,11 @@ def main():
     sub.add_parser("list")
     shot = sub.add_parser("screenshot")
     shot.add_argument("output")
-    inst = sub.add_parser("install")
-    inst.add_argument("installer")
-    inst.add_argument("--answer", action="append", default=[])
+    inst = sub.add_parser("install", description="install ARGS: kestrune-pack build "
+                          "arguments without --stub and -o")
+    inst.add_argument("--answer", action="append", default=[],
+                      help="key for the next message box (default Return)")
+    inst.add_argument("pack_args", nargs=argparse.REMAINDER)
     args = parser.parse_args()
 
     platform = Platform(args.build_dir)
@@ -730,7 +765,8 @@ def main():
             screenshot(platform, args.output)
             return 0
         if args.command == "install":
-            return install(platform, args.installer, args.answer)
+            pack_args = args.pack_args[1:] if args.pack_args[:1] == ["--"] else args.pack_args
+            return install(platform, pack_args, args.answer)
         names = args.names or [s.name for s in SCENARIOS]
         unknown = set(names) - {s.name for s in SCENARIOS}
         if unknown:
