@@ -22,6 +22,9 @@ const intptr_t FIRST_FILE_HANDLE = 0x1000;
 struct OpenFile {
   int fd;
   bool is_search;
+  std::string key;  // lower-cased full path
+  DWORD access;
+  DWORD share;
 };
 
 std::map<intptr_t, OpenFile> &open_files() {
@@ -31,10 +34,10 @@ std::map<intptr_t, OpenFile> &open_files() {
 
 intptr_t next_handle = FIRST_FILE_HANDLE;
 
-HANDLE add_handle(int fd, bool is_search) {
+HANDLE add_handle(int fd, bool is_search, const std::string &key = "", DWORD access = 0, DWORD share = 0) {
   intptr_t id = next_handle;
   next_handle += 4;
-  open_files()[id] = {fd, is_search};
+  open_files()[id] = {fd, is_search, key, access, share};
   return reinterpret_cast<HANDLE>(id);
 }
 
@@ -55,6 +58,20 @@ std::string last_component(const std::string &path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A second open must allow what the open handles do, and they must allow it.
+bool sharing_violation(const std::string &key, DWORD access, DWORD share) {
+  for (const auto &entry : open_files()) {
+    const OpenFile &f = entry.second;
+    if (f.is_search || f.key != key) continue;
+    if (((access & GENERIC_READ) && !(f.share & FILE_SHARE_READ)) ||
+        ((access & GENERIC_WRITE) && !(f.share & FILE_SHARE_WRITE)) ||
+        ((f.access & GENERIC_READ) && !(share & FILE_SHARE_READ)) ||
+        ((f.access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void sim_close_all_files() {
@@ -73,7 +90,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   SimCreateFile call = {path, access, share, disposition, attributes, false};
   std::string key = sim_lower(sim_full_path(path));
   HANDLE result = INVALID_HANDLE_VALUE;
-  if (!path.empty() && !sim().unopenable.count(key) && !held_by_window(key)) {
+  if (!path.empty() && !sim().unopenable.count(key) && !held_by_window(key) &&
+      !sharing_violation(key, access, share)) {
     int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
     if (disposition == CREATE_ALWAYS) flags |= O_CREAT | O_TRUNC;
     int fd = open(sim_host_path(path).c_str(), flags, 0644);
@@ -82,7 +100,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
       close(fd);
       fd = -1;
     }
-    if (fd >= 0) result = add_handle(fd, false);
+    if (fd >= 0) result = add_handle(fd, false, key, access, share);
   }
   call.ok = result != INVALID_HANDLE_VALUE;
   sim().create_files.push_back(call);

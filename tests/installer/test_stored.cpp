@@ -108,6 +108,15 @@ TEST_F(StoredTest, NamesThatAreNotPlainAreNeverCreated) {
   }
 }
 
+TEST_F(StoredTest, InstallerNeverOverwritesItself) {
+  sim().windows_dir = "C:\\TEMP";  // the installer runs from the Windows directory
+  Package p = stored_package(sample_bytes(10, 18), {});
+  p.set_text(OFFSET_MAIN_FILE_NAME, "setup.exe");
+  run_installer(p);
+  EXPECT_EQ(box_texts(), Texts{"Install failed."});
+  EXPECT_EQ(sim_read_file(OWN_FILE).size(), IMAGE_SIZE + p.payload.size());
+}
+
 TEST_F(StoredTest, PathsThatDoNotFitFailInsteadOfOverflowing) {
   // 250 + '\' + 9 + zero = 261 bytes: one too many for the path buffer.
   sim().windows_dir = "C:\\" + std::string(247, 'W');
