@@ -686,6 +686,12 @@ def screenshot(platform, output):
     best = max(shots, key=os.path.getsize, default=None)
     if best is None:
         raise Failure("no screenshot was taken")
+    box = subprocess.run(["convert", best, "-format", "%@", "info:"], stdout=subprocess.PIPE,
+                         timeout=30).stdout.decode()
+    w, h, x, y = (int(v) for v in re.match(r"(\d+)x(\d+)\+(\d+)\+(\d+)", box).groups())
+    print("dialog: %dx%d pixels at (%d, %d) on the 1024x768 desktop, %s" %
+          (w, h, x, y, "centred" if (x, y) == ((1024 - w) // 2, (768 - h) // 2)
+           else "NOT centred"))
     # Cut away the empty black desktop around the dialog, keep a margin.
     subprocess.run(["convert", best, "-trim", "-bordercolor", "black", "-border", "12",
                     "+repage", output], check=True, timeout=30)
