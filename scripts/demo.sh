@@ -8,7 +8,12 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh windows
 
 cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/host -j "$(nproc)" | grep -E "kestrune.exe:|error:" || true
+if ! cmake --build build/host -j "$(nproc)" > build/host/build.log 2>&1; then
+  tail -n 40 build/host/build.log
+  echo "demo.sh: the build failed (build/host/build.log)" >&2
+  exit 1
+fi
+grep -E "kestrune.exe:" build/host/build.log || true
 
 pack=build/host/tools/kestrune-pack
 stub=build/host/windows-i686/stub/kestrune.exe
