@@ -204,14 +204,20 @@ def copy_prefix(platform, destination):
 
 
 class Responder(threading.Thread):
-    """Answers each message box captioned "Kestrune" with the next key of
-    answers (Return once they run out), pressing again if a box is still up
-    a few seconds later."""
+    """Answers each window titled caption (a message box captioned "Kestrune"
+    by default) with the next key of answers (Return once they run out),
+    pressing again if the window is still up a few seconds later. With a
+    delay, a window is left alone for that many seconds after it appears."""
 
-    def __init__(self, display, answers):
+    def __init__(self, display, answers, caption="^Kestrune$", delay=0.0, on_window=None):
         super().__init__(daemon=True)
         self.env = dict(os.environ, DISPLAY=display)
+        self.display = display
         self.answers = list(answers)
+        self.caption = caption
+        self.delay = delay
+        self.on_window = on_window
+        self.seen = {}
         self.stop = threading.Event()
         self.pressed = []
         self.log = []
@@ -227,8 +233,13 @@ class Responder(threading.Thread):
     def run(self):
         answered = {}  # window -> (key, time pressed)
         while not self.stop.is_set():
-            for window in self.xdotool("search", "--onlyvisible", "--name", "^Kestrune$"):
+            for window in self.xdotool("search", "--onlyvisible", "--name", self.caption):
                 now = time.time()
+                first = self.seen.setdefault(window, now)
+                if now - first < self.delay:
+                    continue
+                if self.on_window and len(self.seen) == 1 and window not in answered:
+                    self.on_window(self.display)
                 if window in answered:
                     key, when = answered[window]
                     if now - when < 3:
@@ -244,17 +255,19 @@ class Responder(threading.Thread):
             self.stop.wait(0.2)
 
 
-def run_installer(platform, prefix, installer, answers, log_path, on_dialog=None):
-    """Runs the installer to its end. Returns (exit code, relay text)."""
+def run_installer(platform, prefix, installer, answers, log_path, on_dialog=None,
+                  args=(), responder_options=None):
+    """Runs the installer (or another program, with args) to its end.
+    Returns (exit code, relay text)."""
     phase = time.time()
     with Xvfb() as x:
         if os.environ.get("KESTRUNE_WINE_TIMING"):
             print("  xvfb %.2f" % (time.time() - phase))
         env = platform.env(prefix, x.display, debug="-all,+relay")
-        responder = Responder(x.display, answers)
+        responder = Responder(x.display, answers, **(responder_options or {}))
         responder.start()
         with open(log_path, "wb") as log:
-            process = subprocess.Popen([platform.loader, installer], env=env,
+            process = subprocess.Popen([platform.loader, installer] + list(args), env=env,
                                        stdout=log, stderr=log,
                                        cwd=os.path.dirname(installer), start_new_session=True)
             deadline = time.time() + RUN_TIMEOUT
@@ -648,6 +661,52 @@ def run_scenario(platform, scenario):
     return True
 
 
+def run_demo_saver(platform, picture=None):
+    """The demo screen saver itself: /c shows its note, /p with no window
+    exits at once, /s runs full screen until a key is pressed."""
+    started = time.time()
+    work = os.path.join(platform.work, "demo_saver")
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    saver = os.path.join(platform.windows_dir, "demo", "kestrune-demo.scr")
+    prefix = os.path.join(work, "prefix")
+    copy_prefix(platform, prefix)
+    problems = []
+    log = os.path.join(work, "relay.log")
+    caption = "^Kestrune demo$"
+
+    code, relay = run_installer(platform, prefix, saver, [], log, args=["/c"],
+                                responder_options=dict(caption=caption))
+    boxes, _ = parse_relay(relay)
+    if code != 0 or len(boxes) != 1 or boxes[0][1] != "Kestrune demo":
+        problems.append("/c: exit %d, message boxes %r" % (code, boxes))
+
+    code, relay = run_installer(platform, prefix, saver, [], log, args=["/p", "0"])
+    if code != 0 or parse_relay(relay)[0]:
+        problems.append("/p 0: exit %d, message boxes %r" % (code, parse_relay(relay)[0]))
+
+    def snapshot(display):
+        if picture:
+            subprocess.run(["import", "-display", display, "-window", "root", picture],
+                           timeout=30, stderr=subprocess.DEVNULL)
+    shown = time.time()
+    code, relay = run_installer(platform, prefix, saver, ["Escape"], log, args=["/s"],
+                                responder_options=dict(caption=caption, delay=3.0,
+                                                       on_window=snapshot))
+    if code != 0 or time.time() - shown < 3.0:
+        problems.append("/s: exit %d after %.1f s, expected 0 after a key press" %
+                        (code, time.time() - shown))
+    if problems:
+        print("FAIL demo_saver in %.1f s" % (time.time() - started))
+        for p in problems:
+            print("  - " + p)
+        return False
+    print("ok   demo_saver (/c note, /p without a window, /s until a key) in %.1f s" %
+          (time.time() - started))
+    shutil.rmtree(prefix, ignore_errors=True)
+    return True
+
+
 # --------------------------------------------------------------------------
 # Screenshot and a plain install for the demo
 
@@ -758,6 +817,7 @@ def main():
     if args.command == "list":
         for s in SCENARIOS:
             print(s.name)
+        print("demo_saver")
         return 0
     try:
         platform.check_tools()
@@ -773,11 +833,13 @@ def main():
         if args.command == "install":
             pack_args = args.pack_args[1:] if args.pack_args[:1] == ["--"] else args.pack_args
             return install(platform, pack_args, args.answer)
-        names = args.names or [s.name for s in SCENARIOS]
-        unknown = set(names) - {s.name for s in SCENARIOS}
+        names = args.names or [s.name for s in SCENARIOS] + ["demo_saver"]
+        unknown = set(names) - {s.name for s in SCENARIOS} - {"demo_saver"}
         if unknown:
             raise Failure("unknown scenarios: %s" % sorted(unknown))
         results = [run_scenario(platform, s) for s in SCENARIOS if s.name in names]
+        if "demo_saver" in names:
+            results.append(run_demo_saver(platform, os.environ.get("KESTRUNE_SAVER_PICTURE")))
         passed = sum(results)
         print("%d passed, %d failed" % (passed, len(results) - passed))
         return 0 if all(results) else 1
