@@ -296,7 +296,10 @@ PackageReport read_package(const uint8_t *image, size_t size) {
   report.file_size = size;
   std::vector<size_t> hits = find_signature_hits(image, size);
   report.signature_hits = hits.size();
-  size_t start = hits.empty() ? SIZE_MAX : record_start_for_hit(hits[0], size);
+  // The first hit whose record lies within the file: the stub, and so its
+  // record, comes before any payload byte.
+  size_t start = SIZE_MAX;
+  for (size_t i = 0; i < hits.size() && start == SIZE_MAX; ++i) start = record_start_for_hit(hits[i], size);
   if (start == SIZE_MAX) {
     report.problems.push_back(hits.empty() ? "no install record found" : "the install record is cut off");
     return report;
