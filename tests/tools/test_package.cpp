@@ -256,6 +256,16 @@ TEST(Package, DamagedPackagesAreReportedNotTrusted) {
   }
 }
 
+TEST(Package, ReadsPastAStrayHitThatCannotBeARecord) {
+  std::vector<uint8_t> package = build(sample_request());
+  // A scrambled signature in the first 576 bytes cannot start a record.
+  for (size_t i = 0; i < RECORD_SIGNATURE_SIZE; ++i) package[100 + i] = RECORD_SIGNATURE[i] ^ CONFIG_KEY;
+  PackageReport report = read_package(package.data(), package.size());
+  EXPECT_EQ(report.signature_hits, 2u);
+  EXPECT_EQ(report.record_offset, fake_stub_record_offset());
+  EXPECT_TRUE(report.problems.empty()) << report.problems.front();
+}
+
 TEST(Package, ReadsGarbageWithoutARecord) {
   std::vector<uint8_t> junk(3000);
   std::mt19937 random(5);
