@@ -1,7 +1,9 @@
 // The install procedure and its single outcome message.
 #include "installer/install.h"
 
+#include "codec/stream.h"
 #include "installer/config.h"
+#include "installer/integrity.h"
 #include "installer/output_files.h"
 #include "installer/registration.h"
 #include "ui/progress_dialog.h"
@@ -45,6 +47,14 @@ void write_stored_files(HANDLE own_file) {
                      windows_dir_path(install_config.second_file_name), KEY_SECOND);
 }
 
+const uint8_t *plain_record(void) { return reinterpret_cast<const uint8_t *>(&install_config); }
+
+// Refused like a record that fails its header check: the package's own
+// "damaged installer" text, no failure message, nothing written.
+void report_damaged(void) {
+  if (install_config.bad_header_text[0] != 0) show_message_once(install_config.bad_header_text);
+}
+
 void install_from_own_file(void) {
   HANDLE own_file = open_own_file();
   if (own_file == INVALID_HANDLE_VALUE) {
@@ -52,6 +62,20 @@ void install_from_own_file(void) {
     return;
   }
   payload_position = install_config.payload_offset;
+  // A payload_offset the file pointer cannot take (a negative one) would
+  // leave reading at the start of the file and install the stub's own bytes.
+  if (SetFilePointer(own_file, payload_position, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+    CloseHandle(own_file);
+    install_ok = 0;
+    return;
+  }
+  // A sealed package proves every payload byte before the first file is
+  // created; then back to the payload's start.
+  if (!seal_payload_matches(plain_record(), own_file, transfer_buffer, TRANSFER_BUFFER_SIZE)) {
+    CloseHandle(own_file);
+    report_damaged();
+    return;
+  }
   SetFilePointer(own_file, payload_position, NULL, FILE_BEGIN);
 
   if (config_flag(FLAG_COMPRESSED))
@@ -69,10 +93,10 @@ void install_from_own_file(void) {
 
 int install_payload(void) {
   install_ok = 1;
-  if (header_matches()) {
+  if (header_matches() && seal_record_matches(plain_record())) {
     install_from_own_file();
-  } else if (install_config.bad_header_text[0] != 0) {
-    show_message_once(install_config.bad_header_text);
+  } else {
+    report_damaged();
   }
   end_progress_dialog();
   if (!install_ok) show_message_once(install_config.failure_text);

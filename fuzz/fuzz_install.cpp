@@ -1,0 +1,40 @@
+// Fuzz target: the whole install on the simulated Win32 layer. The input is
+// the installer's own file; its first 640 bytes, plain, are also the record
+// the stub carries (so payload_offset 640 puts the payload right after it).
+//
+// Beyond the sanitizers it checks what no installer may do, whatever its
+// record and payload say: write anywhere but directly in the Windows
+// directory, leave a handle open, show more than the question and one
+// outcome message, or write far more than the input can describe.
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "installer/install_config.h"
+#include "tests/hardening/install_harness.h"
+
+static void check(bool condition, const char *what) {
+  if (!condition) {
+    fprintf(stderr, "fuzz_install: %s\n", what);
+    abort();
+  }
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  if (size < CONFIG_SIZE) return 0;
+  Bytes image(data, data + size);
+  uint8_t record[CONFIG_SIZE];
+  for (int i = 0; i < CONFIG_SIZE; ++i) record[i] = static_cast<uint8_t>(data[i] ^ CONFIG_KEY);
+  // A generous disk: any install that reaches it has gone wrong.
+  const int64_t disk = 64ll * (int64_t)size + (1 << 20);
+  InstallOutcome outcome = harness_install(image, record, disk);
+
+  for (const std::string &write : outcome.outside_writes) fprintf(stderr, "fuzz_install: %s\n", write.c_str());
+  check(outcome.outside_writes.empty(), "wrote outside the Windows directory");
+  check(outcome.open_handles == 0, "left a handle open");
+  const bool asks = data[OFFSET_CONFIRM_TEXT] != 0;
+  check(outcome.message_boxes <= (asks ? 2 : 1), "more than one outcome message");
+  uint64_t written = 0;
+  for (const auto &file : outcome.windows_files) written += file.second.size();
+  check(written < static_cast<uint64_t>(disk), "filled the disk");
+  return 0;
+}
