@@ -1,7 +1,8 @@
 // kestrune_bench: compression ratio and throughput of the LZHUF codec, with
 // zlib at levels 6 and 9 measured in the same run on the same bytes.
 //
-//   kestrune_bench [DIR] [--reps N] [--min-time SECONDS] [--write-corpus DIR]
+//   kestrune_bench [DIR] [--reps N] [--min-time SECONDS] [--only CODEC]
+//                  [--write-corpus DIR]
 //
 // Without DIR it measures a generated corpus (fixed seed). Each figure is the
 // best of at least N runs (default 5) and at least --min-time seconds of
@@ -27,6 +28,7 @@ namespace {
 struct Settings {
   int min_reps = 5;
   double min_seconds = 0.5;
+  std::string only;  // measure just this codec ("kestrune", "zlib-6", "zlib-9")
 };
 
 struct Measurement {
@@ -113,10 +115,12 @@ void print_row(const char *file, size_t size, const char *codec, const Measureme
 }
 
 void usage(FILE *to) {
-  fputs("Usage: kestrune_bench [DIR] [--reps N] [--min-time SECONDS] [--write-corpus DIR]\n"
+  fputs("Usage: kestrune_bench [DIR] [--reps N] [--min-time SECONDS] [--only CODEC]\n"
+        "                      [--write-corpus DIR]\n"
         "Measures compression ratio and MB/s of this codec and of zlib -6 / -9 on\n"
         "every file of DIR, or on a generated corpus when DIR is not given.\n"
-        "--write-corpus DIR saves the generated corpus there and exits.\n",
+        "--only kestrune|zlib-6|zlib-9 measures one codec (a quick check).\n"
+        "--write-corpus DIR saves the corpus there and exits.\n",
         to);
 }
 
@@ -130,10 +134,12 @@ int main(int argc, char **argv) {
     if (arg == "-h" || arg == "--help") {
       usage(stdout);
       return 0;
-    } else if ((arg == "--reps" || arg == "--min-time" || arg == "--write-corpus") && i + 1 < argc) {
+    } else if ((arg == "--reps" || arg == "--min-time" || arg == "--write-corpus" || arg == "--only") &&
+               i + 1 < argc) {
       std::string value = argv[++i];
       if (arg == "--reps") settings.min_reps = atoi(value.c_str());
       else if (arg == "--min-time") settings.min_seconds = atof(value.c_str());
+      else if (arg == "--only") settings.only = value;
       else write_to = value;
       if (settings.min_reps < 1) settings.min_reps = 1;
     } else if (arg[0] != '-' && directory.empty()) {
@@ -142,6 +148,14 @@ int main(int argc, char **argv) {
       usage(stderr);
       return 2;
     }
+  }
+
+  const char *codecs[] = {"kestrune", "zlib-6", "zlib-9"};
+  bool wanted[3];
+  for (int c = 0; c < 3; ++c) wanted[c] = settings.only.empty() || settings.only == codecs[c];
+  if (!wanted[0] && !wanted[1] && !wanted[2]) {
+    usage(stderr);
+    return 2;
   }
 
   std::vector<CorpusFile> corpus;
@@ -166,14 +180,16 @@ int main(int argc, char **argv) {
          settings.min_seconds);
   printf("%-16s %10s  %-9s %10s %7s %12s %14s\n", "file", "size", "codec", "packed", "ratio", "compress",
          "decompress");
-  const char *codecs[] = {"kestrune", "zlib -6", "zlib -9"};
   Measurement totals[3];
   size_t total_size = 0;
   for (const CorpusFile &file : corpus) {
     total_size += file.bytes.size();
+    bool first = true;
     for (int c = 0; c < 3; ++c) {
+      if (!wanted[c]) continue;
       Measurement m = c == 0 ? measure_kestrune(file, settings) : measure_zlib(file, c == 1 ? 6 : 9, settings);
-      print_row(c == 0 ? file.name.c_str() : "", file.bytes.size(), codecs[c], m);
+      print_row(first ? file.name.c_str() : "", file.bytes.size(), codecs[c], m);
+      first = false;
       totals[c].compressed_size += m.compressed_size;
       totals[c].compress_seconds += m.compress_seconds;
       totals[c].decompress_seconds += m.decompress_seconds;
@@ -181,6 +197,11 @@ int main(int argc, char **argv) {
     fflush(stdout);
   }
   printf("\n");
-  for (int c = 0; c < 3; ++c) print_row(c == 0 ? "TOTAL" : "", total_size, codecs[c], totals[c]);
+  bool first = true;
+  for (int c = 0; c < 3; ++c) {
+    if (!wanted[c]) continue;
+    print_row(first ? "TOTAL" : "", total_size, codecs[c], totals[c]);
+    first = false;
+  }
   return 0;
 }
