@@ -13,7 +13,7 @@ only=${2:-}
 build=build/fuzz
 
 command -v clang++ >/dev/null || scripts/setup.sh host
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_BUILD_WINDOWS=OFF \
   -DKESTRUNE_BUILD_FUZZ=ON -DKESTRUNE_BUILD_TESTS=OFF -DKESTRUNE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j 2 --target fuzz_all
 
@@ -34,7 +34,7 @@ for target in $(cat "$build/fuzz/targets.txt"); do
     if [ -d "$extra" ]; then dirs+=("$extra"); fi
   done
   if "$build/fuzz/$target" "${dirs[@]}" \
-      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=1048576 \
+      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     echo "fuzz: $target ok, ${runs:-?} executions in ${seconds}s, corpus $(ls "$corpus" | wc -l) inputs"

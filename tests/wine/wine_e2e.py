@@ -172,7 +172,7 @@ def make_template(platform, force=False):
         env = platform.env(platform.template, x.display)
         for attempt in range(2):
             result = subprocess.run([platform.loader, "wineboot", "-i"], env=env,
-                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                     timeout=BOOT_TIMEOUT)
             platform.wait_server(platform.template, x.display)
             if os.path.isdir(os.path.join(platform.template, "drive_c", "windows")):
@@ -184,7 +184,7 @@ def make_template(platform, force=False):
         with open(reg, "w") as out:
             out.write(TEMPLATE_REG.replace("\n", "\r\n"))
         subprocess.run([platform.loader, "regedit", "/S", reg], env=env, timeout=120,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         platform.wait_server(platform.template, x.display)
     if "ScreenSaveActive" not in read_file(os.path.join(platform.template, "user.reg")).decode(
             errors="replace"):
@@ -269,7 +269,8 @@ def run_installer(platform, prefix, installer, answers, log_path, on_dialog=None
         with open(log_path, "wb") as log:
             command = installer if isinstance(installer, list) else [installer]
             process = subprocess.Popen([platform.loader] + command + list(args), env=env,
-                                       stdout=log, stderr=log, cwd=os.path.dirname(log_path),
+                                       stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                       cwd=os.path.dirname(log_path),
                                        start_new_session=True)
             deadline = time.time() + RUN_TIMEOUT
             dialog_seen = False
@@ -482,6 +483,31 @@ def change_main_size(image):
     return reseal(put_record(image, at, record))
 
 
+def sign(image):
+    """Signs the installer as a publisher would after building it: a
+    throw-away self-signed certificate (openssl) and osslsigncode, which
+    appends the Authenticode signature after the payload."""
+    import tempfile
+    with tempfile.TemporaryDirectory() as work:
+        key, cert = os.path.join(work, "key.pem"), os.path.join(work, "cert.pem")
+        unsigned, signed = os.path.join(work, "setup.exe"), os.path.join(work, "signed.exe")
+        with open(unsigned, "wb") as f:
+            f.write(image)
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=Kestrune test publisher", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-n", "Kestrune Demo",
+                        "-in", unsigned, "-out", signed], check=True, capture_output=True)
+        signed_image = read_file(signed)
+    # The signature lies after the sealed payload, outside the seal; the
+    # payload itself is untouched (only the PE header's checksum and
+    # certificate entry change).
+    payload = word(get_record(image)[1], 4)
+    if len(signed_image) <= len(image) or signed_image[payload:len(image)] != image[payload:]:
+        raise Failure("osslsigncode did not just append a signature")
+    return signed_image
+
+
 DONE = "Kestrune Demo is now your screen saver."
 FAILED = "The screen saver could not be installed."
 BAD = "This installer is damaged."
@@ -531,6 +557,11 @@ SCENARIOS = [
              mutate=change_main_size,
              messages=[("Kestrune: broken header.", MB_OK, IDOK)],
              absent=["KDEMO.SCR", "README.TXT"]),
+    Scenario("signed", "signed with osslsigncode after sealing: still installs",
+             ["--main-parts", "2", "--done", DONE], mutate=sign,
+             messages=[(DONE, MB_OK, IDOK)],
+             installed={"KDEMO.SCR": "main", "README.TXT": "second"},
+             registered=DEMO_PATH),
     Scenario("short_name", "a long main name is registered by its 8.3 alternate",
              ["--main-name", "Kestrune Night Sky.scr", "--done", DONE],
              messages=[(DONE, MB_OK, IDOK)],

@@ -1,0 +1,138 @@
+// Writes seed inputs for the fuzz targets, made by the project's own codec and
+// package builder, into DIR/<target>/:
+//   make_fuzz_seeds DIR
+// fuzz_decode: streams alone and back to back; fuzz_package: whole packages,
+// stored and compressed, sealed, with bytes appended; fuzz_install: packages
+// whose stub is the bare record, so the input's first 640 bytes are the
+// record (unscrambled, as the install target expects) and the payload follows.
+#include <stdio.h>
+#include <string.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "installer/integrity.h"
+#include "tools/memory_streams.h"
+#include "tools/package.h"
+#include "tools/record.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+static Bytes text(size_t size, uint32_t seed) {
+  static const char *const words[] = {"kestrel ", "screen ", "saver ", "night ", "\r\n", "sky "};
+  Bytes out;
+  uint32_t x = seed * 2654435761u + 1;
+  while (out.size() < size) {
+    x = x * 1103515245u + 12345u;
+    if ((x >> 16) % 7 == 0) {
+      out.push_back(static_cast<uint8_t>(x >> 8));
+    } else {
+      const char *w = words[(x >> 20) % 6];
+      out.insert(out.end(), w, w + strlen(w));
+    }
+  }
+  out.resize(size);
+  return out;
+}
+
+static void save(const fs::path &dir, const std::string &name, const Bytes &bytes) {
+  fs::create_directories(dir);
+  FILE *f = fopen((dir / name).c_str(), "wb");
+  if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fclose(f) != 0) {
+    fprintf(stderr, "make_fuzz_seeds: cannot write %s\n", (dir / name).c_str());
+    exit(1);
+  }
+}
+
+// The unfilled record as a stub carries it: header_check 1, the signature,
+// scrambled.
+static Bytes bare_record_stub() {
+  Bytes record(CONFIG_SIZE, 0);
+  write_le32(record.data() + OFFSET_HEADER_CHECK, 1);
+  memcpy(record.data() + OFFSET_RECORD_SIGNATURE, RECORD_SIGNATURE, RECORD_SIGNATURE_SIZE);
+  scramble_bytes(record.data(), record.size(), CONFIG_KEY);
+  return record;
+}
+
+static Bytes build(const Bytes &stub, bool stored, int parts, bool extra, size_t main_size, bool dialog) {
+  PackageRequest request;
+  request.stub = stub;
+  request.main_file = text(main_size, 1);
+  request.second_file = text(700, 2);
+  request.main_name = "SAVER.SCR";
+  request.second_name = "SAVER.DAT";
+  request.has_extra = extra;
+  if (extra) {
+    request.extra_file = text(300, 3);
+    request.extra_name = "README.TXT";
+  }
+  request.main_parts = parts;
+  request.stored = stored;
+  request.done_text = "Done.";
+  request.failure_text = "Failed.";
+  request.bad_header_text = "Damaged.";
+  if (dialog) request.dialog_text = "Installing...";
+  Bytes package;
+  std::string error;
+  if (build_package(request, &package, &error) != BUILD_OK) {
+    fprintf(stderr, "make_fuzz_seeds: %s\n", error.c_str());
+    exit(1);
+  }
+  return package;
+}
+
+int main(int argc, char **argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: make_fuzz_seeds DIR\n");
+    return 2;
+  }
+  const fs::path root = argv[1];
+
+  // ---- streams ----
+  const fs::path decode = root / "fuzz_decode";
+  const size_t sizes[] = {0, 1, 5, 100, 4000, 25000};
+  Bytes chain;
+  for (size_t size : sizes) {
+    Bytes stream;
+    compress_bytes(text(size, static_cast<uint32_t>(size)).data(), size, &stream);
+    save(decode, "stream_" + std::to_string(size), stream);
+    chain.insert(chain.end(), stream.begin(), stream.end());
+  }
+  save(decode, "chain", chain);
+
+  // ---- packages ----
+  Bytes stub(1024, 0x90);
+  Bytes record = bare_record_stub();
+  stub.insert(stub.end(), record.begin(), record.end());
+  stub.insert(stub.end(), 256, 0xCC);
+  const fs::path package = root / "fuzz_package";
+  save(package, "stored", build(stub, true, 1, true, 3000, false));
+  save(package, "compressed", build(stub, false, 3, true, 30000, true));
+  Bytes signed_like = build(stub, false, 1, false, 2000, false);
+  signed_like.insert(signed_like.end(), 300, 0x30);
+  save(package, "appended", signed_like);
+
+  // ---- installs: the record first, unscrambled ----
+  const fs::path install = root / "fuzz_install";
+  struct Shape {
+    const char *name;
+    bool stored;
+    int parts;
+    bool extra;
+    bool dialog;
+    bool sealed;
+  } shapes[] = {{"stored_sealed", true, 1, true, false, true},
+                {"stored_plain", true, 1, false, false, false},
+                {"compressed_sealed", false, 3, true, true, true},
+                {"compressed_plain", false, 2, false, false, false}};
+  for (const Shape &shape : shapes) {
+    Bytes image = build(bare_record_stub(), shape.stored, shape.parts, shape.extra, 6000, shape.dialog);
+    scramble_bytes(image.data(), CONFIG_SIZE, CONFIG_KEY);
+    if (!shape.sealed) memset(image.data() + SEAL_AREA_OFFSET, 0, SEAL_AREA_SIZE);
+    save(install, shape.name, image);
+  }
+  printf("make_fuzz_seeds: seeds in %s\n", root.c_str());
+  return 0;
+}
