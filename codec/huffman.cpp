@@ -49,10 +49,10 @@ static void huffman_rebuild(void) {
   }
 }
 
-void huffman_update(int32_t symbol) {
+// Counts one occurrence at position x and at each position above it,
+// moving nodes that now outweigh their upper neighbour.
+static void update_from(int32_t x) {
   HuffmanModel &m = huffman_model;
-  if (m.weight[ROOT_NODE] == REBUILD_LIMIT) huffman_rebuild();
-  int32_t x = m.parent[symbol + NODE_COUNT];
   do {
     uint16_t w = (uint16_t)(m.weight[x] + 1);
     m.weight[x] = w;
@@ -74,4 +74,29 @@ void huffman_update(int32_t symbol) {
     }
     x = m.parent[x];
   } while (x != 0);
+}
+
+void huffman_update(int32_t symbol) {
+  if (huffman_model.weight[ROOT_NODE] == REBUILD_LIMIT) huffman_rebuild();
+  update_from(huffman_model.parent[symbol + NODE_COUNT]);
+}
+
+// While no node moves, the positions to count are the known path, so the
+// increments need not wait for one parent lookup after another.
+void huffman_update_path(int32_t symbol, const uint16_t *path, int32_t depth) {
+  HuffmanModel &m = huffman_model;
+  if (m.weight[ROOT_NODE] == REBUILD_LIMIT) {
+    huffman_update(symbol);
+    return;
+  }
+  for (int32_t k = 0; k < depth; k++) {
+    int32_t x = path[k];
+    uint16_t w = (uint16_t)(m.weight[x] + 1);
+    if (w > m.weight[x + 1]) {
+      update_from(x);
+      return;
+    }
+    m.weight[x] = w;
+  }
+  m.weight[ROOT_NODE]++;
 }

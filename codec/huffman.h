@@ -42,3 +42,8 @@ void huffman_init(void);
 // When the root has reached REBUILD_LIMIT the tree is first rebuilt with all
 // leaf weights halved (rounded up).
 void huffman_update(int32_t symbol);
+
+// The same as huffman_update, given the symbol's code path as the coder
+// just walked it: path[0] is the symbol's leaf position, path[k + 1] the
+// parent of path[k], path[depth - 1] a child of the root.
+void huffman_update_path(int32_t symbol, const uint16_t *path, int32_t depth);

@@ -1,4 +1,6 @@
 // LZHUF encoder and its match dictionary.
+#include <string.h>
+
 #include "codec/huffman.h"
 #include "codec/lzhuf.h"
 #include "codec/lzhuf_encoder.h"
@@ -15,56 +17,90 @@ void dictionary_init(void) {
   for (int32_t i = 0; i < WINDOW_SIZE; i++) d.tree_parent[i] = TREE_NIL;
 }
 
-// Index of the first byte (1..59) where the strings at r and p differ,
-// 60 when bytes 1..59 all agree; byte 0 is equal within a tree.
-static inline int32_t match_length(const uint8_t *a, const uint8_t *b, int32_t *cmp) {
+// Index of the first byte (1..59) where the strings at a and b differ, 60
+// when bytes 1..59 all agree (byte 0 is equal within a tree). *greater is 1
+// when a's string orders after b's (or equals it), else 0. Compares 8 bytes
+// at a time; the loads stay within the mirror (a, b <= window + 4095).
+#if defined(__GNUC__)
+// Index of the lowest set bit of a non-zero value; without the 64-bit
+// builtin on 32-bit targets, which would need a helper library.
+static inline int32_t lowest_set_bit(uint64_t value) {
+#if UINTPTR_MAX > 0xFFFFFFFFu
+  return __builtin_ctzll(value);
+#else
+  uint32_t low = (uint32_t)value;
+  return low ? __builtin_ctz(low) : 32 + __builtin_ctz((uint32_t)(value >> 32));
+#endif
+}
+#endif
+
+static inline int32_t match_length(const uint8_t *a, const uint8_t *b, int32_t *greater) {
   int32_t i = 1;
-  while (i < LOOKAHEAD_SIZE) {
-    int32_t diff = (int32_t)a[i] - (int32_t)b[i];
-    if (diff != 0) {
-      *cmp = diff;
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  for (; i + 8 <= LOOKAHEAD_SIZE - 3; i += 8) {
+    uint64_t x, y;
+    memcpy(&x, a + i, 8);
+    memcpy(&y, b + i, 8);
+    if (x != y) {
+      // The first differing byte is the lowest one; read as big-endian
+      // numbers the words order like the strings.
+      *greater = __builtin_bswap64(x) > __builtin_bswap64(y);
+      return i + (lowest_set_bit(x ^ y) >> 3);
+    }
+  }
+#endif
+  for (; i < LOOKAHEAD_SIZE; i++) {
+    if (a[i] != b[i]) {
+      *greater = a[i] > b[i];
       return i;
     }
-    i++;
   }
-  *cmp = 0;
+  *greater = 1;
   return i;
 }
 
+// The search follows the tree's one path to r's place. The longest match on
+// it wins, the nearest of equally long ones; both choices are made without
+// branches, as is the step left or right, since neither is predictable.
 void dictionary_insert(int32_t r) {
   LzhufDictionary &d = lzhuf_dictionary;
-  int32_t cmp = 1;
-  int32_t p = TREE_ROOTS + window[r];
+  const uint8_t *key = window + r;
   d.tree_left[r] = d.tree_right[r] = TREE_NIL;
-  d.best_match_length = 0;
-  for (;;) {
-    if (cmp >= 0) {
-      if (d.tree_right[p] == TREE_NIL) {
-        d.tree_right[p] = (uint16_t)r;
-        d.tree_parent[r] = (uint16_t)p;
-        return;
-      }
-      p = d.tree_right[p];
-    } else {
-      if (d.tree_left[p] == TREE_NIL) {
-        d.tree_left[p] = (uint16_t)r;
-        d.tree_parent[r] = (uint16_t)p;
-        return;
-      }
-      p = d.tree_left[p];
-    }
-    int32_t i = match_length(window + r, window + p, &cmp);
-    if (i > MATCH_THRESHOLD) {
-      int32_t offset = ((r - p) & WINDOW_MASK) - 1;
-      if (i > d.best_match_length) {
-        d.best_match_offset = (uint16_t)offset;
-        d.best_match_length = (int16_t)i;
-        if (i >= LOOKAHEAD_SIZE) break;
-      } else if (i == d.best_match_length && offset < d.best_match_offset) {
-        d.best_match_offset = (uint16_t)offset;
-      }
-    }
+  int32_t p = TREE_ROOTS + window[r];
+  if (d.tree_right[p] == TREE_NIL) {  // empty tree: r becomes its top node
+    d.tree_right[p] = (uint16_t)r;
+    d.tree_parent[r] = (uint16_t)p;
+    d.best_match_length = 0;
+    return;
   }
+  p = d.tree_right[p];
+  int32_t best_length = MATCH_THRESHOLD;  // a match must beat this
+  int32_t best_offset = 0;
+  for (;;) {
+    int32_t greater;
+    int32_t i = match_length(key, window + p, &greater);
+    int32_t offset = ((r - p) & WINDOW_MASK) - 1;
+    int32_t take = (i > best_length) | ((i == best_length) & (offset < best_offset));
+    best_offset = take ? offset : best_offset;
+    best_length = i > best_length ? i : best_length;
+    if (i >= LOOKAHEAD_SIZE) break;
+    int32_t left = d.tree_left[p];
+    int32_t right = d.tree_right[p];
+    int32_t next = left ^ ((left ^ right) & -greater);
+    if (next == TREE_NIL) {
+      if (greater)
+        d.tree_right[p] = (uint16_t)r;
+      else
+        d.tree_left[p] = (uint16_t)r;
+      d.tree_parent[r] = (uint16_t)p;
+      d.best_match_length = (int16_t)(best_length > MATCH_THRESHOLD ? best_length : 0);
+      d.best_match_offset = (uint16_t)best_offset;
+      return;
+    }
+    p = next;
+  }
+  d.best_match_length = (int16_t)best_length;
+  d.best_match_offset = (uint16_t)best_offset;
   // Same 60-byte string: r takes p's place and p leaves the tree.
   d.tree_parent[r] = d.tree_parent[p];
   d.tree_left[r] = d.tree_left[p];
@@ -138,23 +174,28 @@ void flush_bits(void) {
 // Codes can be deeper than 16 levels with skewed counts; the path is then
 // written in two pieces, root end first.
 void encode_symbol(int32_t symbol) {
-  const HuffmanModel &m = huffman_model;
+  enum : int32_t { PATH_SLOTS = 32 };
+  uint16_t path[PATH_SLOTS];
+  const uint16_t *parent = huffman_model.parent;
   uint32_t code = 0;
   int32_t n = 0;
-  int32_t k = m.parent[symbol + NODE_COUNT];
+  int32_t k = parent[symbol + NODE_COUNT];
   do {
-    code >>= 1;
-    if (k & 1) code |= 0x80000000u;
+    code |= (uint32_t)(k & 1) << n;  // the bit nearest the leaf ends lowest
+    if (n < PATH_SLOTS) path[n] = (uint16_t)k;
     n++;
-    k = m.parent[k];
+    k = parent[k];
   } while (k != ROOT_NODE);
-  if (n > 16) {
-    write_bits(16, code >> 16);
-    write_bits(n - 16, code & 0xFFFF);
+  if (n > 16) {  // at most 22 levels, so the 32-bit code holds it
+    write_bits(16, (code >> (n - 16)) & 0xFFFF);
+    write_bits(n - 16, (code << (32 - n)) & 0xFFFF);
   } else {
-    write_bits(n, code >> 16);
+    write_bits(n, code << (16 - n));
   }
-  huffman_update(symbol);
+  if (n <= PATH_SLOTS)
+    huffman_update_path(symbol, path, n);
+  else
+    huffman_update(symbol);
 }
 
 void encode_position(uint32_t offset) {

@@ -11,13 +11,13 @@ uint8_t transfer_buffer[TRANSFER_BUFFER_SIZE];
 
 // ---- Input ----------------------------------------------------------------
 
-// Ends the input for good: every later request takes the quick path of
-// stream_get_byte and gets -1 through the flags.
+// Ends the input for good: nothing is left to deliver, and every later
+// request gets -1 through the flags without reading.
 static void end_input(void) {
   StreamState &s = stream_state;
   s.at_end = 1;
   s.input_remaining = 0;
-  s.read_end = s.read_position + 1;
+  s.read_end = s.read_position;
 }
 
 // A rejected block, or input the decoder needs that is not there: the decode
@@ -27,7 +27,7 @@ static void fail_input(void) {
   s.block_failed = 1;
   s.input_remaining = 0;
   s.output_remaining = 0;
-  s.read_end = s.read_position + 1;
+  s.read_end = s.read_position;
   s.uncompressed_size = 0;
 }
 

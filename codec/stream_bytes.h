@@ -45,7 +45,6 @@ static inline int32_t stream_get_byte(void) {
   StreamState &s = stream_state;
   if (s.read_position >= s.read_end) return stream_refill_byte();
   stream_count_operation();
-  if (s.at_end | s.block_failed) return -1;
   return transfer_buffer[s.read_position++];
 }
 
