@@ -69,6 +69,11 @@ bool read_whole_file(const std::string &path, std::vector<uint8_t> *bytes, std::
       return false;
     }
     if (n == 0) break;
+    if (bytes->size() + static_cast<size_t>(n) > MAX_INPUT_BYTES) {
+      *error = path + ": larger than 4 GiB, which no installer or stream can be";
+      ::close(fd);
+      return false;
+    }
     bytes->insert(bytes->end(), chunk, chunk + n);
   }
   ::close(fd);

@@ -23,8 +23,10 @@ bool is_help(const std::string &arg);
 // Parses a non-negative decimal or 0x-prefixed hexadecimal number.
 bool parse_offset(const std::string &text, uint64_t *value);
 
-// Reads a whole file (any kind: regular, pipe, device). On failure returns
-// false with *error set to "<path>: <reason>".
+// Reads a whole file (any kind: regular, pipe, device) of at most
+// MAX_INPUT_BYTES. On failure returns false with *error set to
+// "<path>: <reason>".
+const uint64_t MAX_INPUT_BYTES = uint64_t{1} << 32;
 bool read_whole_file(const std::string &path, std::vector<uint8_t> *bytes, std::string *error);
 
 // Writes all of bytes to fd (looping over short writes). False with *error
