@@ -210,6 +210,7 @@ int command_extract(const Arguments &args) {
   if (!report.header_check_holds)
     fprintf(stderr, "kestrune-pack: %s: warning: header_check does not hold; the installer would refuse it\n",
             file.c_str());
+  if (report.items.empty()) return fail(EXIT_BAD_DATA, file + ": " + report.problems.back());
   for (const PayloadItem &item : report.items) {
     if (!item.ok)
       return fail(EXIT_BAD_DATA, file + ": " + payload_role_name(item.role) + " at offset " +

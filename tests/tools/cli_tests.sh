@@ -57,6 +57,8 @@ poke() {
   bytes+=$(printf '\\%03o' $key)
   printf "$bytes" | dd of="$file" bs=1 seek="$offset" conv=notrunc status=none
 }
+# set_byte FILE OFFSET VALUE: overwrites one byte.
+set_byte() { printf "$(printf '\\%03o' $3)" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
 size_of() { stat -c %s "$1"; }
 
 # Sample files: text, a binary, an empty file.
@@ -230,6 +232,11 @@ packages)
   mkdir -p jail
   expect 1 extract evil.exe -d jail/inner; stderr_has "refusing to extract"
   absent evil; absent jail/evil
+
+  cp pkg.exe negative.exe
+  set_byte negative.exe $((record + 7)) $((0x80 ^ 0xA7))  # payload_offset below 0
+  expect 1 verify negative.exe; stderr_has "payload_offset is negative"
+  expect 1 extract negative.exe -d negative; stderr_has "payload_offset is negative"
 
   expect 1 inspect text.txt; stderr_has "no install record found"
   expect 1 verify empty.bin
