@@ -18,5 +18,13 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_S
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE slow
 
+asan_done=$SECONDS
+
+# Static analysis, then every fuzz target for a bounded time (about a minute
+# each; KESTRUNE_FUZZ_SECONDS changes it).
+scripts/analyze.sh
+scripts/fuzz.sh "${KESTRUNE_FUZZ_SECONDS:-60}"
+
 echo "test.sh: host build and tests (with Wine) $((host_done - started)) s," \
-  "ASan build and tests $((SECONDS - host_done)) s, total $((SECONDS - started)) s"
+  "ASan build and tests $((asan_done - host_done)) s," \
+  "analysis and fuzzing $((SECONDS - asan_done)) s, total $((SECONDS - started)) s"

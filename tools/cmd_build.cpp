@@ -92,7 +92,7 @@ int command_build(const Arguments &args) {
     size_t equals = arg.find('=');
     if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
       value = arg.substr(equals + 1);
-      arg = arg.substr(0, equals);
+      arg.resize(equals);
       inline_value = true;
     }
     std::string *target = nullptr;
