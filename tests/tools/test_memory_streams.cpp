@@ -5,6 +5,7 @@
 #include <random>
 
 #include "codec/container.h"
+#include "codec/stream.h"
 #include "tools/memory_streams.h"
 #include "tools/tool_files.h"
 
@@ -108,6 +109,16 @@ TEST(MemoryStreams, NamesTheFaultAndWhereItLies) {
     EXPECT_FALSE(check.ok) << c.what;
     EXPECT_NE(check.problem.find(c.expected), std::string::npos) << c.what << ": " << check.problem;
   }
+}
+
+// compress relies on this to refuse an input that shrank after its size was
+// taken: the stream's size block would disagree with its data.
+TEST(MemoryStreams, AnInputShorterThanItsCountIsAnError) {
+  std::vector<uint8_t> data = mixed_bytes(100, 4);
+  std::vector<uint8_t> stream;
+  ToolFile input = tool_file_memory(data.data(), data.size(), 0);
+  ToolFile output = tool_file_vector(&stream);
+  EXPECT_EQ(compress_stream(as_stream_file(&input), as_stream_file(&output), 1000), 0);
 }
 
 TEST(MemoryStreams, ReportsAFailedWriteAsSuch) {
