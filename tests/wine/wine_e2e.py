@@ -259,10 +259,7 @@ def run_installer(platform, prefix, installer, answers, log_path, on_dialog=None
                   args=(), responder_options=None):
     """Runs the installer (or another program, with args) to its end.
     Returns (exit code, relay text)."""
-    phase = time.time()
     with Xvfb() as x:
-        if os.environ.get("KESTRUNE_WINE_TIMING"):
-            print("  xvfb %.2f" % (time.time() - phase))
         env = platform.env(prefix, x.display, debug="-all,+relay")
         responder = Responder(x.display, answers, **(responder_options or {}))
         responder.start()
@@ -287,13 +284,9 @@ def run_installer(platform, prefix, installer, answers, log_path, on_dialog=None
                 raise Failure("installer still running after %d s; keys pressed %s; "
                               "relay log %s:\n%s" % (RUN_TIMEOUT, responder.pressed, log_path,
                                                      tail(log_path)))
-        if os.environ.get("KESTRUNE_WINE_TIMING"):
-            print("  run %.2f" % (time.time() - phase))
         responder.stop.set()
         responder.join(15)
         platform.wait_server(prefix, x.display)
-        if os.environ.get("KESTRUNE_WINE_TIMING"):
-            print("  server %.2f" % (time.time() - phase))
     for line in responder.log:
         print("  note: " + line)
     return process.returncode, read_file(log_path).decode("latin-1")
