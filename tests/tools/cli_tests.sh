@@ -2,7 +2,7 @@
 # Command-line tests of kestrune-pack: exit codes, messages and the files
 # each command leaves behind.
 #   cli_tests.sh GROUP PACK MAKE_FAKE_STUB WORKDIR
-# GROUP: usage | codec | damaged | build | refusals | packages
+# GROUP: usage | codec | damaged | build | refusals | packages | progress
 set -u
 group=$1
 pack=$2
@@ -241,6 +241,21 @@ packages)
   expect 1 inspect text.txt; stderr_has "no install record found"
   expect 1 verify empty.bin
   no_partials
+  ;;
+
+progress)
+  # Over 4 MiB: a bar on a terminal, nothing when stderr is a file.
+  for i in 1 2 3 4; do cat text.txt; done >big.txt
+  expect 0 compress big.txt big.k
+  checks=$((checks + 1)); [ ! -s err.txt ] || fail "progress drawn although stderr is not a terminal"
+  if command -v script >/dev/null; then
+    checks=$((checks + 1))
+    script -qec "'$pack' decompress big.k big.out" terminal.txt >/dev/null 2>&1 || fail "decompress under a terminal failed"
+    grep -q '100%' terminal.txt || fail "no progress bar on a terminal: $(tr '\r' '\n' <terminal.txt | tail -2)"
+    same big.txt big.out
+  else
+    echo "script(1) not found: terminal progress bar not checked"
+  fi
   ;;
 
 *)
