@@ -21,7 +21,20 @@ void dictionary_init(void) {
 // when bytes 1..59 all agree (byte 0 is equal within a tree). *greater is 1
 // when a's string orders after b's (or equals it), else 0. Compares 8 bytes
 // at a time; the loads stay within the mirror (a, b <= window + 4095).
-#if defined(__GNUC__)
+// ---- String comparison ------------------------------------------------------
+// The first 8 bytes after byte 0 are compared as one word: read as
+// big-endian numbers, words order like the strings they hold, and the lowest
+// differing byte (little-endian) is the first differing one. The loads stay
+// inside the window and its mirror for any position 0..4096.
+
+static inline uint64_t load_word(const uint8_t *p) {
+  uint64_t word;
+  memcpy(&word, p, 8);
+  return word;
+}
+
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define WORD_COMPARE 1
 // Index of the lowest set bit of a non-zero value; without the 64-bit
 // builtin on 32-bit targets, which would need a helper library.
 static inline int32_t lowest_set_bit(uint64_t value) {
@@ -32,18 +45,19 @@ static inline int32_t lowest_set_bit(uint64_t value) {
   return low ? __builtin_ctz(low) : 32 + __builtin_ctz((uint32_t)(value >> 32));
 #endif
 }
+#else
+#define WORD_COMPARE 0
 #endif
 
-static inline int32_t match_length(const uint8_t *a, const uint8_t *b, int32_t *greater) {
-  int32_t i = 1;
-#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+// Index (from `from` up to 59) of the first byte where the strings at a and
+// b differ, 60 when they agree up to byte 59. *greater is 1 when a's string
+// orders after b's or equals it, else 0.
+static int32_t compare_from(const uint8_t *a, const uint8_t *b, int32_t from, int32_t *greater) {
+  int32_t i = from;
+#if WORD_COMPARE
   for (; i + 8 <= LOOKAHEAD_SIZE - 3; i += 8) {
-    uint64_t x, y;
-    memcpy(&x, a + i, 8);
-    memcpy(&y, b + i, 8);
+    uint64_t x = load_word(a + i), y = load_word(b + i);
     if (x != y) {
-      // The first differing byte is the lowest one; read as big-endian
-      // numbers the words order like the strings.
       *greater = __builtin_bswap64(x) > __builtin_bswap64(y);
       return i + (lowest_set_bit(x ^ y) >> 3);
     }
@@ -59,9 +73,19 @@ static inline int32_t match_length(const uint8_t *a, const uint8_t *b, int32_t *
   return i;
 }
 
+// ---- Insert and search -------------------------------------------------------
+
 // The search follows the tree's one path to r's place. The longest match on
-// it wins, the nearest of equally long ones; both choices are made without
-// branches, as is the step left or right, since neither is predictable.
+// it wins, the nearest of equally long ones: as one score, length above
+// nearness, kept by a running maximum. The score and the step left or right
+// are computed without branches, since neither is predictable. Each step
+// also loads the first word of both children's strings, so the next
+// comparison does not wait for a load that depends on this one (child links
+// are positions or TREE_NIL, so the loads stay within the window's mirror).
+static inline int32_t match_score(int32_t length, int32_t distance) {
+  return (length << 12) | (WINDOW_SIZE - distance);  // distance 1..4095
+}
+
 void dictionary_insert(int32_t r) {
   LzhufDictionary &d = lzhuf_dictionary;
   const uint8_t *key = window + r;
@@ -74,33 +98,56 @@ void dictionary_insert(int32_t r) {
     return;
   }
   p = d.tree_right[p];
-  int32_t best_length = MATCH_THRESHOLD;  // a match must beat this
-  int32_t best_offset = 0;
+  int32_t best = match_score(MATCH_THRESHOLD, 1);  // a match must beat this
+  bool full_match = false;
+#if WORD_COMPARE
+  const uint64_t key_word = load_word(key + 1);
+  const uint64_t key_order = __builtin_bswap64(key_word);
+  uint64_t node_word = load_word(window + p + 1);
+#endif
   for (;;) {
-    int32_t greater;
-    int32_t i = match_length(key, window + p, &greater);
-    int32_t offset = ((r - p) & WINDOW_MASK) - 1;
-    int32_t take = (i > best_length) | ((i == best_length) & (offset < best_offset));
-    best_offset = take ? offset : best_offset;
-    best_length = i > best_length ? i : best_length;
-    if (i >= LOOKAHEAD_SIZE) break;
     int32_t left = d.tree_left[p];
     int32_t right = d.tree_right[p];
-    int32_t next = left ^ ((left ^ right) & -greater);
+    int32_t greater;
+    int32_t i;
+#if WORD_COMPARE
+    uint64_t left_word = load_word(window + left + 1);
+    uint64_t right_word = load_word(window + right + 1);
+    uint64_t diff = key_word ^ node_word;
+    if (diff != 0) {
+      greater = key_order > __builtin_bswap64(node_word);
+      i = 1 + (lowest_set_bit(diff) >> 3);
+    } else {
+      i = compare_from(key, window + p, 9, &greater);
+    }
+#else
+    i = compare_from(key, window + p, 1, &greater);
+#endif
+    int32_t score = match_score(i, (r - p) & WINDOW_MASK);
+    best = score > best ? score : best;
+    if (i >= LOOKAHEAD_SIZE) {
+      full_match = true;
+      break;
+    }
+    int32_t mask = -greater;
+    int32_t next = left ^ ((left ^ right) & mask);
     if (next == TREE_NIL) {
       if (greater)
         d.tree_right[p] = (uint16_t)r;
       else
         d.tree_left[p] = (uint16_t)r;
       d.tree_parent[r] = (uint16_t)p;
-      d.best_match_length = (int16_t)(best_length > MATCH_THRESHOLD ? best_length : 0);
-      d.best_match_offset = (uint16_t)best_offset;
-      return;
+      break;
     }
     p = next;
+#if WORD_COMPARE
+    node_word = left_word ^ ((left_word ^ right_word) & (uint64_t)(int64_t)mask);
+#endif
   }
-  d.best_match_length = (int16_t)best_length;
-  d.best_match_offset = (uint16_t)best_offset;
+  int32_t best_length = best >> 12;
+  d.best_match_length = (int16_t)(best_length > MATCH_THRESHOLD ? best_length : 0);
+  d.best_match_offset = (uint16_t)(WINDOW_SIZE - (best & 0xFFF) - 1);
+  if (!full_match) return;
   // Same 60-byte string: r takes p's place and p leaves the tree.
   d.tree_parent[r] = d.tree_parent[p];
   d.tree_left[r] = d.tree_left[p];
