@@ -11,7 +11,7 @@ LzhufDictionary lzhuf_dictionary;
 
 // ---- Dictionary -----------------------------------------------------------
 
-void dictionary_init(void) {
+static void dictionary_init(void) {
   LzhufDictionary &d = lzhuf_dictionary;
   for (int32_t i = TREE_ROOTS; i < TREE_ROOTS + 256; i++) d.tree_right[i] = TREE_NIL;
   for (int32_t i = 0; i < WINDOW_SIZE; i++) d.tree_parent[i] = TREE_NIL;
@@ -86,7 +86,7 @@ static inline int32_t match_score(int32_t length, int32_t distance) {
   return (length << 12) | (WINDOW_SIZE - distance);  // distance 1..4095
 }
 
-void dictionary_insert(int32_t r) {
+static inline void dictionary_insert(int32_t r) {
   LzhufDictionary &d = lzhuf_dictionary;
   const uint8_t *key = window + r;
   d.tree_left[r] = d.tree_right[r] = TREE_NIL;
@@ -161,7 +161,7 @@ void dictionary_insert(int32_t r) {
   d.tree_parent[p] = TREE_NIL;
 }
 
-void dictionary_delete(int32_t p) {
+static inline void dictionary_delete(int32_t p) {
   LzhufDictionary &d = lzhuf_dictionary;
   if (d.tree_parent[p] == TREE_NIL) return;
   int32_t q;

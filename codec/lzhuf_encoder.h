@@ -29,16 +29,12 @@ struct LzhufDictionary {
 
 extern LzhufDictionary lzhuf_dictionary;
 
-// Empties all trees.
-void dictionary_init(void);
-
-// Inserts window position r and leaves the longest match on its search path
-// (the nearest among equally long ones) in best_match_length/_offset. A node
-// with the same 60-byte string is replaced by r.
-void dictionary_insert(int32_t r);
-
-// Removes position p; does nothing when p is in no tree.
-void dictionary_delete(int32_t p);
+// The dictionary's operations (lzhuf_encode.cpp, inlined into the encode
+// loop): dictionary_init empties all trees; dictionary_insert(r) inserts
+// window position r and leaves the longest match on its search path (the
+// nearest among equally long ones) in best_match_length/_offset, replacing a
+// node with the same 60-byte string; dictionary_delete(p) removes position p
+// and does nothing when p is in no tree.
 
 // Item coding over the driver's byte sink (the driver must be set up for an
 // encode). encode_symbol writes the symbol's code with the current tree (a
