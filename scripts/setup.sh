@@ -19,7 +19,7 @@ if [ "$what" = windows ] || [ "$what" = docs ]; then
     rm -f /var/lib/apt/lists/lock
     updated=0
   fi
-  want g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 wine wine32:i386 wine64 xvfb xdotool osslsigncode
+  want g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 wine wine32:i386 wine64 xvfb xdotool osslsigncode openssl
 fi
 if [ "$what" = docs ]; then
   want imagemagick
