@@ -86,6 +86,24 @@ TEST(Limits, StoredSizesNearAndPast2GiBFailWhenTheDataRunsOut) {
   }
 }
 
+TEST(Limits, CompressedSizeWordsOnlyScaleTheProgressBar) {
+  // In compressed mode the record's size words feed the progress range only
+  // (each stream carries its own size); extreme values must not matter.
+  PackageFiles files = small_files();
+  BuiltPackage good = make_package(files, {"--main-parts", "3", "--dialog", "Installing..."});
+  for (uint32_t size : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+    BuiltPackage package = good;
+    Bytes plain = plain_record_of(package);
+    for (int field : {OFFSET_MAIN_SIZE, OFFSET_SECOND_SIZE, OFFSET_MAIN_PART2_SIZE, OFFSET_MAIN_PART3_SIZE})
+      set_record_word(&plain, field, size);
+    unseal_and_fix_header(&plain);
+    store_plain_record(&package, plain);
+    InstallOutcome outcome = harness_install(package.image, package.record_offset);
+    EXPECT_EQ(outcome.texts, std::vector<std::string>{HARNESS_DONE_TEXT}) << size;
+    EXPECT_TRUE(outcome.windows_files == files.expected_files()) << size;
+  }
+}
+
 // The main stream's size block claims `size` (its checksum fixed, so only the
 // decoder's own limits stand in the way).
 BuiltPackage with_claimed_main_size(uint32_t size) {
