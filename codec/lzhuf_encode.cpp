@@ -17,10 +17,6 @@ static void dictionary_init(void) {
   for (int32_t i = 0; i < WINDOW_SIZE; i++) d.tree_parent[i] = TREE_NIL;
 }
 
-// Index of the first byte (1..59) where the strings at a and b differ, 60
-// when bytes 1..59 all agree (byte 0 is equal within a tree). *greater is 1
-// when a's string orders after b's (or equals it), else 0. Compares 8 bytes
-// at a time; the loads stay within the mirror (a, b <= window + 4095).
 // ---- String comparison ------------------------------------------------------
 // The first 8 bytes after byte 0 are compared as one word: read as
 // big-endian numbers, words order like the strings they hold, and the lowest

@@ -1,8 +1,8 @@
 // Parts of the LZHUF encoder, internal to it and exposed for its tests.
 //
-// The match finder, LzhufDictionary: 256 binary search trees over window positions,
-// one per first byte, ordered by the 60-byte string at each position (bytes
-// compared unsigned).
+// The match finder, LzhufDictionary: 256 binary search trees over window
+// positions, one per first byte, ordered by the 60-byte string at each
+// position (bytes compared unsigned).
 //
 //   tree_left[0..4095], tree_right[0..4095], tree_parent[0..4095]
 //                        links of the node at each window position
