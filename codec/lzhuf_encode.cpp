@@ -128,10 +128,8 @@ static inline void dictionary_insert(int32_t r) {
     int32_t mask = -greater;
     int32_t next = left ^ ((left ^ right) & mask);
     if (next == TREE_NIL) {
-      if (greater)
-        d.tree_right[p] = (uint16_t)r;
-      else
-        d.tree_left[p] = (uint16_t)r;
+      uint16_t *links = greater ? d.tree_right : d.tree_left;
+      links[p] = (uint16_t)r;
       d.tree_parent[r] = (uint16_t)p;
       break;
     }
@@ -157,32 +155,33 @@ static inline void dictionary_insert(int32_t r) {
   d.tree_parent[p] = TREE_NIL;
 }
 
+// The node's replacement: its only child, or, with two children, the
+// rightmost node of its left subtree. Which case applies is data-dependent,
+// so the common choices are made by selection rather than by branches.
 static inline void dictionary_delete(int32_t p) {
   LzhufDictionary &d = lzhuf_dictionary;
-  if (d.tree_parent[p] == TREE_NIL) return;
+  int32_t parent = d.tree_parent[p];
+  if (parent == TREE_NIL) return;
+  int32_t left = d.tree_left[p];
+  int32_t right = d.tree_right[p];
   int32_t q;
-  if (d.tree_right[p] == TREE_NIL) {
-    q = d.tree_left[p];
-  } else if (d.tree_left[p] == TREE_NIL) {
-    q = d.tree_right[p];
-  } else {
-    q = d.tree_left[p];
+  if (left != TREE_NIL && right != TREE_NIL) {
+    q = left;
     if (d.tree_right[q] != TREE_NIL) {
-      // Rightmost node of the left subtree replaces p.
       do q = d.tree_right[q]; while (d.tree_right[q] != TREE_NIL);
       d.tree_right[d.tree_parent[q]] = d.tree_left[q];
       d.tree_parent[d.tree_left[q]] = d.tree_parent[q];
-      d.tree_left[q] = d.tree_left[p];
-      d.tree_parent[d.tree_left[p]] = (uint16_t)q;
+      d.tree_left[q] = (uint16_t)left;
+      d.tree_parent[left] = (uint16_t)q;
     }
-    d.tree_right[q] = d.tree_right[p];
-    d.tree_parent[d.tree_right[p]] = (uint16_t)q;
+    d.tree_right[q] = (uint16_t)right;
+    d.tree_parent[right] = (uint16_t)q;
+  } else {
+    q = right == TREE_NIL ? left : right;
   }
-  d.tree_parent[q] = d.tree_parent[p];
-  if (d.tree_right[d.tree_parent[p]] == p)
-    d.tree_right[d.tree_parent[p]] = (uint16_t)q;
-  else
-    d.tree_left[d.tree_parent[p]] = (uint16_t)q;
+  d.tree_parent[q] = (uint16_t)parent;
+  uint16_t *links = d.tree_right[parent] == p ? d.tree_right : d.tree_left;
+  links[parent] = (uint16_t)q;
   d.tree_parent[p] = TREE_NIL;
 }
 
