@@ -186,29 +186,31 @@ static inline void dictionary_delete(int32_t p) {
 }
 
 // ---- Bit writer -----------------------------------------------------------
-// out_bit_buffer holds out_bit_count (0..7 between calls) pending bits from
-// bit 15 down.
+// out_bit_buffer holds out_bit_count (0..15 between calls) pending bits from
+// bit 31 down; whole 16-bit pieces go out as two bytes, which emits the same
+// byte sequence as writing each byte as soon as it is complete.
 
-static void write_bits(int32_t n, uint32_t code) {
+// Appends the top n bits (1..16) of a 16-bit code.
+static inline void write_bits(int32_t n, uint32_t code) {
   StreamState &s = stream_state;
-  s.out_bit_buffer |= code >> s.out_bit_count;
+  s.out_bit_buffer |= (code << 16) >> s.out_bit_count;
   s.out_bit_count += n;
-  if (s.out_bit_count >= 8) {
-    stream_put_byte((int32_t)((s.out_bit_buffer >> 8) & 0xFF));
-    s.out_bit_count -= 8;
-    if (s.out_bit_count >= 8) {
-      stream_put_byte((int32_t)(s.out_bit_buffer & 0xFF));
-      s.out_bit_count -= 8;
-      s.out_bit_buffer = (code << (n - s.out_bit_count)) & 0xFFFF;
-    } else {
-      s.out_bit_buffer = (s.out_bit_buffer << 8) & 0xFFFF;
-    }
+  if (s.out_bit_count >= 16) {
+    stream_put_byte((int32_t)(s.out_bit_buffer >> 24));
+    stream_put_byte((int32_t)((s.out_bit_buffer >> 16) & 0xFF));
+    s.out_bit_buffer <<= 16;
+    s.out_bit_count -= 16;
   }
 }
 
 void flush_bits(void) {
   StreamState &s = stream_state;
-  if (s.out_bit_count > 0) stream_put_byte((int32_t)((s.out_bit_buffer >> 8) & 0xFF));
+  while (s.out_bit_count > 0) {
+    stream_put_byte((int32_t)(s.out_bit_buffer >> 24));
+    s.out_bit_buffer <<= 8;
+    s.out_bit_count -= 8;
+  }
+  s.out_bit_count = 0;
 }
 
 // ---- Items ----------------------------------------------------------------

@@ -67,7 +67,7 @@ struct StreamState {
   uint32_t uncompressed_size;  // decode: bytes to produce; 0 stops the decoder
   uint32_t in_bit_buffer;      // next bit in bit 31
   int32_t in_bit_count;
-  uint32_t out_bit_buffer;     // first pending bit in bit 15
+  uint32_t out_bit_buffer;     // first pending bit in bit 31
   int32_t out_bit_count;
 };
 

@@ -75,9 +75,3 @@ TEST(RoundTrip, GoldenEncoderOutput) {
   EXPECT_EQ(total, GOLDEN_TOTAL);
   EXPECT_EQ(hash, GOLDEN_HASH);
 }
-
-TEST(RoundTripSlow, MultiMegabyteMixed) {
-  const uint32_t seed = 4242;
-  std::vector<uint8_t> input = make_data(DataKind::mixed, 6 * 1024 * 1024 + 3, seed);
-  expect_round_trip(input, "mixed 6 MiB seed " + std::to_string(seed));
-}
