@@ -2,7 +2,9 @@
 """Checks a built kestrune.exe without running it: a 32-bit (or, for the
 test build, 64-bit) Windows GUI executable within the size budget, importing
 only from KERNEL32, USER32 and COMCTL32, with the progress dialog template
-and its icon exactly as the dialog code expects them.
+and its icon exactly as the dialog code expects them, and with exactly one
+scrambled install record, unfilled (its header check fails, so the bare stub
+installs nothing).
 
     check_stub.py STUB [--limit BYTES]
 
@@ -15,6 +17,8 @@ IDD_PROGRESS, IDI_PROGRESS = 1010, 1020
 IDC_PROGRESS_TEXT, IDC_PROGRESS_BAR = 1001, 1000
 RT_ICON, RT_DIALOG, RT_GROUP_ICON = 3, 5, 14
 LANG_EN_US = 1033
+CONFIG_KEY, CONFIG_SIZE, OFFSET_SIGNATURE = 0xA7, 640, 576
+RECORD_SIGNATURE = b"Kestrune install record\0"
 
 
 class PE:
@@ -164,6 +168,17 @@ def check(stub, limit):
         if image:
             header = struct.unpack_from("<IiiHH", image, 0)
             expect(header == (40, 32, 64, 1, 4), "icon bitmap header %r" % (header,))
+
+    marker = bytes(b ^ CONFIG_KEY for b in RECORD_SIGNATURE)
+    places = [i for i in range(len(data)) if data.startswith(marker, i)]
+    expect(len(places) == 1, "%d scrambled install records, expected one" % len(places))
+    if len(places) == 1 and places[0] >= OFFSET_SIGNATURE:
+        start = places[0] - OFFSET_SIGNATURE
+        record = bytes(b ^ CONFIG_KEY for b in data[start:start + CONFIG_SIZE])
+        words = struct.unpack_from("<6I", record, 0)
+        expect(words[1] ^ words[2] ^ words[3] ^ words[4] != words[5],
+               "the unfilled record passes its header check")
+        expect(b"\0" * 8 == record[64:72], "the unfilled record names a main file")
 
     print("%s: %d-bit GUI executable, %d bytes; imports %s" %
           (stub, bits or 0, len(data),

@@ -450,7 +450,8 @@ class Scenario:
         self.absent = absent        # file names that must not exist
         self.registered = registered  # expected SCRNSAVE.EXE (str, regex, or None)
         self.dialog = dialog        # the progress dialog opens
-        self.command = command      # Wine command line that starts the installer
+        self.command = command      # Wine command line that starts the installer, or
+                                    # a path under the work folder to start it from
 
 
 def flip_byte_in_stream(index, delta=1000):
@@ -560,6 +561,11 @@ SCENARIOS = [
              messages=[(DONE, MB_OK, IDOK)],
              installed={"Kestrune Night Sky.scr": "main", "README.TXT": "second"},
              registered=re.compile(r"^C:\\windows\\[A-Z0-9_~]{1,8}\.SCR$", re.I)),
+    Scenario("path_with_spaces", "started from a quoted path with spaces",
+             ["--done", DONE], command="My Downloads/Kestrune Demo Setup.exe",
+             messages=[(DONE, MB_OK, IDOK)],
+             installed={"KDEMO.SCR": "main", "README.TXT": "second"},
+             registered=DEMO_PATH),
     Scenario("started_without_extension", "started as 'setup': found again as setup.exe",
              ["--done", DONE], command=["cmd", "/c", "setup"],
              messages=[(DONE, MB_OK, IDOK)],
@@ -636,6 +642,11 @@ def run_scenario(platform, scenario):
     before = set(os.listdir(windows))
 
     command = scenario.command or installer
+    if scenario.command and not isinstance(scenario.command, list):
+        # A path of its own: the installer is moved there and started by it.
+        command = os.path.join(work, scenario.command)
+        os.makedirs(os.path.dirname(command), exist_ok=True)
+        os.replace(installer, command)
     code, relay = run_installer(platform, prefix, command,
                                 scenario.answers, os.path.join(work, "relay.log"))
     boxes, dialogs = parse_relay(relay)
