@@ -78,8 +78,10 @@ static int32_t compare_from(const uint8_t *a, const uint8_t *b, int32_t from, in
 // also loads the first word of both children's strings, so the next
 // comparison does not wait for a load that depends on this one (child links
 // are positions or TREE_NIL, so the loads stay within the window's mirror).
-static inline int32_t match_score(int32_t length, int32_t distance) {
-  return (length << 12) | (WINDOW_SIZE - distance);  // distance 1..4095
+// Length in the high bits, nearness (4096 - distance, from 1 for the farthest
+// to 4095 for the nearest) in the low 12 bits.
+static inline int32_t match_score(int32_t length, int32_t r, int32_t p) {
+  return (length << 12) | ((p - r) & WINDOW_MASK);
 }
 
 static inline void dictionary_insert(int32_t r) {
@@ -94,7 +96,7 @@ static inline void dictionary_insert(int32_t r) {
     return;
   }
   p = d.tree_right[p];
-  int32_t best = match_score(MATCH_THRESHOLD, 1);  // a match must beat this
+  int32_t best = (MATCH_THRESHOLD << 12) | (WINDOW_SIZE - 1);  // a match must beat this
   bool full_match = false;
 #if WORD_COMPARE
   const uint64_t key_word = load_word(key + 1);
@@ -119,7 +121,7 @@ static inline void dictionary_insert(int32_t r) {
 #else
     i = compare_from(key, window + p, 1, &greater);
 #endif
-    int32_t score = match_score(i, (r - p) & WINDOW_MASK);
+    int32_t score = match_score(i, r, p);
     best = score > best ? score : best;
     if (i >= LOOKAHEAD_SIZE) {
       full_match = true;
