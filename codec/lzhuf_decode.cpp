@@ -67,7 +67,8 @@ static inline void need_bits(BitReader &in, int32_t need) {
   if (in.count >= need) return;
   fill_from_block(in);
   if (in.count >= need) return;
-  uint32_t byte = (uint32_t)(stream_get_byte() & 0xFF);
+  int32_t byte = stream_get_byte();
+  if (byte < 0) byte = 0;
   in.bits |= (uint64_t)byte << (56 - in.count);
   in.count += 8;
 }
