@@ -2,7 +2,6 @@
 // steps shared by both directions.
 #include "codec/stream.h"
 
-#include "codec/byte_order.h"
 #include "codec/lzhuf.h"
 #include "codec/stream_bytes.h"
 

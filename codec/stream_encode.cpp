@@ -1,5 +1,4 @@
 // Stream driver, encode direction: the writer of the container format.
-#include "codec/byte_order.h"
 #include "codec/lzhuf.h"
 #include "codec/stream.h"
 #include "codec/stream_bytes.h"
