@@ -1,6 +1,9 @@
 // Fuzz target: the whole install on the simulated Win32 layer. The input is
 // the installer's own file; its first 640 bytes, plain, are also the record
 // the stub carries (so payload_offset 640 puts the payload right after it).
+// When the lowest bit of record byte 56 (in the seal's unused words) is set,
+// the input is sealed afresh before the install, so mutations of sealed
+// inputs reach the install behind the seal instead of all ending at it.
 //
 // Beyond the sanitizers it checks what no installer may do, whatever its
 // record and payload say: write anywhere but directly in the Windows
@@ -11,6 +14,7 @@
 
 #include "installer/install_config.h"
 #include "tests/hardening/install_harness.h"
+#include "tools/integrity.h"
 
 static void check(bool condition, const char *what) {
   if (!condition) {
@@ -22,8 +26,10 @@ static void check(bool condition, const char *what) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < CONFIG_SIZE) return 0;
   Bytes image(data, data + size);
+  for (int i = 0; i < CONFIG_SIZE; ++i) image[i] ^= CONFIG_KEY;  // as the package tool stores it
+  if (data[56] & 1) kestrune::seal_installer(image.data(), image.size(), 0);
   uint8_t record[CONFIG_SIZE];
-  for (int i = 0; i < CONFIG_SIZE; ++i) record[i] = static_cast<uint8_t>(data[i] ^ CONFIG_KEY);
+  for (int i = 0; i < CONFIG_SIZE; ++i) record[i] = image[i];
   // A generous disk: any install that reaches it has gone wrong.
   const int64_t disk = 64ll * (int64_t)size + (1 << 20);
   InstallOutcome outcome = harness_install(image, record, disk);

@@ -132,6 +132,10 @@ int main(int argc, char **argv) {
     scramble_bytes(image.data(), CONFIG_SIZE, CONFIG_KEY);
     if (!shape.sealed) memset(image.data() + SEAL_AREA_OFFSET, 0, SEAL_AREA_SIZE);
     save(install, shape.name, image);
+    if (shape.sealed) {
+      image[56] |= 1;  // the install target seals its mutations afresh
+      save(install, std::string(shape.name) + "_resealed", image);
+    }
   }
   printf("make_fuzz_seeds: seeds in %s\n", root.c_str());
   return 0;
