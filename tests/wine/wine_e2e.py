@@ -114,6 +114,15 @@ class Xvfb:
     runs never race for one."""
 
     def __enter__(self):
+        for attempt in range(3):
+            try:
+                return self._start()
+            except Failure:
+                if attempt == 2:
+                    raise
+                time.sleep(1)
+
+    def _start(self):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
@@ -172,8 +181,8 @@ def make_template(platform, force=False):
         env = platform.env(platform.template, x.display)
         for attempt in range(2):
             result = subprocess.run([platform.loader, "wineboot", "-i"], env=env,
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                    timeout=BOOT_TIMEOUT)
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                    stderr=subprocess.STDOUT, timeout=BOOT_TIMEOUT)
             platform.wait_server(platform.template, x.display)
             if os.path.isdir(os.path.join(platform.template, "drive_c", "windows")):
                 break
@@ -183,12 +192,16 @@ def make_template(platform, force=False):
         reg = os.path.join(platform.work, "template.reg")
         with open(reg, "w") as out:
             out.write(TEMPLATE_REG.replace("\n", "\r\n"))
-        subprocess.run([platform.loader, "regedit", "/S", reg], env=env, timeout=120,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        platform.wait_server(platform.template, x.display)
-    if "ScreenSaveActive" not in read_file(os.path.join(platform.template, "user.reg")).decode(
-            errors="replace"):
-        raise Failure("the template's registry settings were not stored")
+        user_reg = os.path.join(platform.template, "user.reg")
+        for attempt in range(2):
+            subprocess.run([platform.loader, "regedit", "/S", reg], env=env, timeout=120,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+            platform.wait_server(platform.template, x.display)
+            if '"Managed"="N"' in read_file(user_reg).decode(errors="replace"):
+                break
+        else:
+            raise Failure("the template's registry settings were not stored")
     with open(mark, "w") as out:
         out.write("%s %.1fs\n" % (platform.arch, time.time() - started))
     print("prefix template (%s) ready in %.1f s" % (platform.arch, time.time() - started))
