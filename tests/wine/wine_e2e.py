@@ -159,7 +159,7 @@ TEMPLATE_REG = r"""REGEDIT4
 "Managed"="N"
 
 [HKEY_CURRENT_USER\Software\Wine\Debug]
-"RelayInclude"="user32.MessageBoxA;user32.DialogBoxParamA"
+"RelayInclude"="user32.MessageBoxA;user32.DialogBoxParamA;user32.SendMessageA"
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
@@ -303,6 +303,21 @@ def run_installer(platform, prefix, installer, answers, log_path, on_dialog=None
     for line in responder.log:
         print("  note: " + line)
     return process.returncode, read_file(log_path).decode("latin-1")
+
+
+PBM_SETRANGE, PBM_SETPOS = 0x401, 0x402
+
+
+def progress_messages(text):
+    """The progress bar messages sent with SendMessageA, as (message, wParam,
+    lParam), in order."""
+    found = []
+    for match in re.finditer(r"Call user32\.SendMessageA\([0-9a-fA-F]+,([0-9a-fA-F]+),"
+                             r"([0-9a-fA-F]+),([0-9a-fA-F]+)\)", text):
+        message, wparam, lparam = (int(v, 16) for v in match.groups())
+        if message in (PBM_SETRANGE, PBM_SETPOS):
+            found.append((message, wparam, lparam))
+    return found
 
 
 def parse_relay(text):
@@ -674,6 +689,17 @@ def run_scenario(platform, scenario):
     if (dialogs > 0) != scenario.dialog:
         problems.append("progress dialog opened %d times, expected %s" %
                         (dialogs, "one" if scenario.dialog else "none"))
+    if scenario.dialog and scenario.installed:
+        # The bar's range is the configured sizes in KiB, and after the last
+        # file it stands at its end.
+        total = sum(len(read_file(files[key])) for key in set(scenario.installed.values()))
+        bar = progress_messages(relay)
+        ranges = [lparam >> 16 for message, _, lparam in bar if message == PBM_SETRANGE]
+        positions = [wparam for message, wparam, _ in bar if message == PBM_SETPOS]
+        if ranges != [total // 1024 & 0xFFFF] or not positions or positions[-1] != ranges[0]:
+            problems.append("progress bar range %s, positions ending %s; expected 0..%d "
+                            "ending at %d" % (ranges, positions[-3:], total // 1024,
+                                              total // 1024))
     for name, key in (scenario.installed or {}).items():
         path = os.path.join(windows, name)
         if not os.path.exists(path):
