@@ -12,13 +12,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// One scratch folder per test process, removed when the process ends.
+struct ScratchDir {
+  fs::path path;
+  ScratchDir() : path(fs::temp_directory_path() / ("kestrune-hardening-" + std::to_string(getpid()))) {
+    fs::create_directories(path);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+};
+
 const fs::path &work_dir() {
-  static const fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / ("kestrune-hardening-" + std::to_string(getpid()));
-    fs::create_directories(d);
-    return d;
-  }();
-  return dir;
+  static const ScratchDir dir;
+  return dir.path;
 }
 
 std::string shell_quoted(const std::string &text) {
