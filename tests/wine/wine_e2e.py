@@ -499,6 +499,14 @@ def cut(count, sealed_again):
     return mutate
 
 
+def change_done_text(image):
+    """One letter of the done text changed, the seal left as it was: only the
+    record's CRC can notice (header_check does not cover the texts)."""
+    at, record = get_record(image)
+    record[320] ^= 0x20
+    return put_record(image, at, record)
+
+
 def change_main_size(image):
     at, record = get_record(image)
     struct.pack_into("<I", record, 8, word(record, 8) + 1)
@@ -579,6 +587,9 @@ SCENARIOS = [
              mutate=change_main_size,
              messages=[("Kestrune: broken header.", MB_OK, IDOK)],
              absent=["KDEMO.SCR", "README.TXT"]),
+    Scenario("damaged_record", "a text of the sealed record changed: the seal refuses it",
+             ["--done", DONE], mutate=change_done_text,
+             messages=[(BAD, MB_OK, IDOK)], absent=["KDEMO.SCR", "README.TXT"]),
     Scenario("signed", "signed with osslsigncode after sealing: still installs",
              ["--main-parts", "2", "--done", DONE], mutate=sign,
              messages=[(DONE, MB_OK, IDOK)],
