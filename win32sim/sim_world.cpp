@@ -20,14 +20,29 @@ SimWorld &sim() {
 
 // ---- Reset ---------------------------------------------------------------
 
+namespace {
+
+void remove_drive(const std::string &root) {
+  if (root.empty()) return;
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+}
+
+// The last world's drive goes when the process ends, so test and fuzz runs
+// leave no temporary folders behind.
+void remove_drive_at_exit() { remove_drive(sim().root); }
+
+}  // namespace
+
 void sim_reset() {
+  // Registered after the world exists, so the handler runs before the world
+  // is destroyed.
+  static bool cleanup_registered = (sim(), std::atexit(remove_drive_at_exit), true);
+  (void)cleanup_registered;
   sim_close_all_files();
   std::string old_root = sim().root;
   sim() = SimWorld();
-  if (!old_root.empty()) {
-    std::error_code ignored;
-    fs::remove_all(old_root, ignored);
-  }
+  remove_drive(old_root);
   std::string pattern = (fs::temp_directory_path() / "kestrune-sim-XXXXXX").string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
