@@ -49,50 +49,78 @@ static inline int32_t lowest_set_bit(uint64_t value) {
 // b differ, 60 when they agree up to byte 59. *greater is 1 when a's string
 // orders after b's or equals it, else 0.
 static int32_t compare_from(const uint8_t *a, const uint8_t *b, int32_t from, int32_t *greater) {
-  int32_t i = from;
 #if WORD_COMPARE
-  for (; i + 8 <= LOOKAHEAD_SIZE - 3; i += 8) {
-    uint64_t x = load_word(a + i), y = load_word(b + i);
+  for (int32_t i = from; i < LOOKAHEAD_SIZE; i += 8) {
+    // The last word is the one ending at byte 59; bytes it re-reads agree.
+    int32_t at = i < LOOKAHEAD_SIZE - 8 ? i : LOOKAHEAD_SIZE - 8;
+    uint64_t x = load_word(a + at), y = load_word(b + at);
     if (x != y) {
       *greater = __builtin_bswap64(x) > __builtin_bswap64(y);
-      return i + (lowest_set_bit(x ^ y) >> 3);
+      return at + (lowest_set_bit(x ^ y) >> 3);
     }
   }
-#endif
-  for (; i < LOOKAHEAD_SIZE; i++) {
+#else
+  for (int32_t i = from; i < LOOKAHEAD_SIZE; i++) {
     if (a[i] != b[i]) {
       *greater = a[i] > b[i];
       return i;
     }
   }
+#endif
   *greater = 1;
-  return i;
+  return LOOKAHEAD_SIZE;
+}
+
+// b when x < y (unsigned), else a, by a conditional move. Which way the
+// search steps is a coin toss for the branch predictor, and compilers often
+// turn the plain form into a branch.
+static inline uint64_t select_below(uint64_t x, uint64_t y, uint64_t a, uint64_t b) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  __asm__("cmpq %2, %1\n\tcmovbq %3, %0" : "+r"(a) : "r"(x), "r"(y), "r"(b) : "cc");
+  return a;
+#else
+  return x < y ? b : a;
+#endif
 }
 
 // ---- Insert and search -------------------------------------------------------
 
 // The search follows the tree's one path to r's place. The longest match on
 // it wins, the nearest of equally long ones: as one score, length above
-// nearness, kept by a running maximum. The score and the step left or right
-// are computed without branches, since neither is predictable. Each step
-// also loads the first word of both children's strings, so the next
-// comparison does not wait for a load that depends on this one (child links
-// are positions or TREE_NIL, so the loads stay within the window's mirror).
+// nearness, kept by a running maximum. Each step also loads the first word
+// of both children's strings, so the next comparison does not wait for a
+// load that depends on this one (child links are positions or TREE_NIL, so
+// the loads stay within the window's mirror).
 // Length in the high bits, nearness (4096 - distance, from 1 for the farthest
 // to 4095 for the nearest) in the low 12 bits.
 static inline int32_t match_score(int32_t length, int32_t r, int32_t p) {
   return (length << 12) | ((p - r) & WINDOW_MASK);
 }
 
+static inline void keep_better(int32_t *best, int32_t length, int32_t r, int32_t p) {
+  int32_t score = match_score(length, r, p);
+  *best = score > *best ? score : *best;
+}
+
+static inline void attach_leaf(int32_t p, int32_t r, bool right_side) {
+  LzhufDictionary &d = lzhuf_dictionary;
+  uint16_t *links = right_side ? d.tree_right : d.tree_left;
+  links[p] = (uint16_t)r;
+  d.tree_parent[r] = (uint16_t)p;
+}
+
+// FIND_MATCH: also leave the best match in best_match_length/_offset. The
+// coder reads it only after the last position of an item; the positions a
+// match skips over are inserted without it.
+template <bool FIND_MATCH>
 static inline void dictionary_insert(int32_t r) {
   LzhufDictionary &d = lzhuf_dictionary;
   const uint8_t *key = window + r;
   d.tree_left[r] = d.tree_right[r] = TREE_NIL;
   int32_t p = TREE_ROOTS + window[r];
   if (d.tree_right[p] == TREE_NIL) {  // empty tree: r becomes its top node
-    d.tree_right[p] = (uint16_t)r;
-    d.tree_parent[r] = (uint16_t)p;
-    d.best_match_length = 0;
+    attach_leaf(p, r, true);
+    if (FIND_MATCH) d.best_match_length = 0;
     return;
   }
   p = d.tree_right[p];
@@ -107,42 +135,47 @@ static inline void dictionary_insert(int32_t r) {
     int32_t left = d.tree_left[p];
     int32_t right = d.tree_right[p];
     int32_t greater;
-    int32_t i;
+    int32_t length;
 #if WORD_COMPARE
     uint64_t left_word = load_word(window + left + 1);
     uint64_t right_word = load_word(window + right + 1);
     uint64_t diff = key_word ^ node_word;
-    if (diff != 0) {
-      greater = key_order > __builtin_bswap64(node_word);
-      i = 1 + (lowest_set_bit(diff) >> 3);
-    } else {
-      i = compare_from(key, window + p, 9, &greater);
+    if (__builtin_expect(diff != 0, 1)) {  // the common case: bytes 1..8 differ
+      uint64_t node_order = __builtin_bswap64(node_word);
+      if (FIND_MATCH) keep_better(&best, 1 + (lowest_set_bit(diff) >> 3), r, p);
+      int32_t next = (int32_t)select_below(node_order, key_order, (uint32_t)left, (uint32_t)right);
+      node_word = select_below(node_order, key_order, left_word, right_word);
+      if (next == TREE_NIL) {
+        attach_leaf(p, r, key_order > node_order);
+        break;
+      }
+      p = next;
+      continue;
     }
+    length = compare_from(key, window + p, 9, &greater);
 #else
-    i = compare_from(key, window + p, 1, &greater);
+    length = compare_from(key, window + p, 1, &greater);
 #endif
-    int32_t score = match_score(i, r, p);
-    best = score > best ? score : best;
-    if (i >= LOOKAHEAD_SIZE) {
+    if (FIND_MATCH) keep_better(&best, length, r, p);
+    if (length >= LOOKAHEAD_SIZE) {
       full_match = true;
       break;
     }
-    int32_t mask = -greater;
-    int32_t next = left ^ ((left ^ right) & mask);
+    int32_t next = greater ? right : left;
     if (next == TREE_NIL) {
-      uint16_t *links = greater ? d.tree_right : d.tree_left;
-      links[p] = (uint16_t)r;
-      d.tree_parent[r] = (uint16_t)p;
+      attach_leaf(p, r, greater);
       break;
     }
     p = next;
 #if WORD_COMPARE
-    node_word = left_word ^ ((left_word ^ right_word) & (uint64_t)(int64_t)mask);
+    node_word = greater ? right_word : left_word;
 #endif
   }
-  int32_t best_length = best >> 12;
-  d.best_match_length = (int16_t)(best_length > MATCH_THRESHOLD ? best_length : 0);
-  d.best_match_offset = (uint16_t)(WINDOW_SIZE - (best & 0xFFF) - 1);
+  if (FIND_MATCH) {
+    int32_t best_length = best >> 12;
+    d.best_match_length = (int16_t)(best_length > MATCH_THRESHOLD ? best_length : 0);
+    d.best_match_offset = (uint16_t)(WINDOW_SIZE - (best & 0xFFF) - 1);
+  }
   if (!full_match) return;
   // Same 60-byte string: r takes p's place and p leaves the tree.
   d.tree_parent[r] = d.tree_parent[p];
@@ -252,6 +285,15 @@ void encode_position(uint32_t offset) {
 
 // ---- Encode loop ----------------------------------------------------------
 
+// Inserts a position the window has advanced to; the match for it is wanted
+// only at the end of an item.
+static inline void insert_position(int32_t r, bool item_end) {
+  if (item_end)
+    dictionary_insert<true>(r);
+  else
+    dictionary_insert<false>(r);
+}
+
 void lzhuf_encode(void) {
   LzhufDictionary &d = lzhuf_dictionary;
   if (stream_write_size() == 0) return;
@@ -267,8 +309,8 @@ void lzhuf_encode(void) {
     window[r + lookahead] = (uint8_t)byte;
     lookahead++;
   }
-  for (int32_t i = 1; i <= LOOKAHEAD_SIZE; i++) dictionary_insert(r - i);
-  dictionary_insert(r);
+  for (int32_t i = 1; i <= LOOKAHEAD_SIZE; i++) dictionary_insert<false>(r - i);
+  dictionary_insert<true>(r);
   while (lookahead > 0) {
     if (d.best_match_length > lookahead) d.best_match_length = (int16_t)lookahead;
     if (d.best_match_length <= MATCH_THRESHOLD) {
@@ -288,16 +330,16 @@ void lzhuf_encode(void) {
       if (s < WINDOW_MIRROR) window[s + WINDOW_SIZE] = (uint8_t)byte;
       s = (s + 1) & WINDOW_MASK;
       r = (r + 1) & WINDOW_MASK;
-      dictionary_insert(r);
       done++;
+      insert_position(r, done == advance);
     }
     while (done < advance) {
       dictionary_delete(s);
       s = (s + 1) & WINDOW_MASK;
       r = (r + 1) & WINDOW_MASK;
       lookahead--;
-      if (lookahead > 0) dictionary_insert(r);
       done++;
+      if (lookahead > 0) insert_position(r, done == advance);
     }
   }
   flush_bits();
