@@ -200,19 +200,25 @@ static inline void dictionary_delete(int32_t p) {
   int32_t left = d.tree_left[p];
   int32_t right = d.tree_right[p];
   int32_t q;
-  if (left != TREE_NIL && right != TREE_NIL) {
+  if (((left | right) & TREE_NIL) == 0) {  // two children
     q = left;
-    if (d.tree_right[q] != TREE_NIL) {
-      do q = d.tree_right[q]; while (d.tree_right[q] != TREE_NIL);
-      d.tree_right[d.tree_parent[q]] = d.tree_left[q];
-      d.tree_parent[d.tree_left[q]] = d.tree_parent[q];
+    int32_t next = d.tree_right[q];
+    if (next != TREE_NIL) {
+      do {
+        q = next;
+        next = d.tree_right[q];
+      } while (next != TREE_NIL);
+      int32_t q_parent = d.tree_parent[q];
+      int32_t q_left = d.tree_left[q];
+      d.tree_right[q_parent] = (uint16_t)q_left;
+      d.tree_parent[q_left] = (uint16_t)q_parent;
       d.tree_left[q] = (uint16_t)left;
       d.tree_parent[left] = (uint16_t)q;
     }
     d.tree_right[q] = (uint16_t)right;
     d.tree_parent[right] = (uint16_t)q;
   } else {
-    q = right == TREE_NIL ? left : right;
+    q = left ^ right ^ TREE_NIL;  // the one child, or TREE_NIL for a leaf
   }
   d.tree_parent[q] = (uint16_t)parent;
   uint16_t *links = d.tree_right[parent] == p ? d.tree_right : d.tree_left;
