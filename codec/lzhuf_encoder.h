@@ -31,10 +31,11 @@ extern LzhufDictionary lzhuf_dictionary;
 
 // The dictionary's operations (lzhuf_encode.cpp, inlined into the encode
 // loop): dictionary_init empties all trees; dictionary_insert(r) inserts
-// window position r and leaves the longest match on its search path (the
-// nearest among equally long ones) in best_match_length/_offset, replacing a
-// node with the same 60-byte string; dictionary_delete(p) removes position p
-// and does nothing when p is in no tree.
+// window position r, replacing a node with the same 60-byte string, and
+// (when the coder will read it) leaves the longest match on its search path,
+// the nearest among equally long ones, in best_match_length/_offset;
+// dictionary_delete(p) removes position p and does nothing when p is in no
+// tree.
 
 // Item coding over the driver's byte sink (the driver must be set up for an
 // encode). encode_symbol writes the symbol's code with the current tree (a
