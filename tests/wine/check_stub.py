@@ -13,12 +13,13 @@ Standard library only. Prints what it checked; exit 1 on any mismatch.
 import struct
 import sys
 
+from package_image import (OFFSET_MAIN_FILE_NAME, ImageError, get_record, header_check_holds,
+                           record_starts, text_slot)
+
 IDD_PROGRESS, IDI_PROGRESS = 1010, 1020
 IDC_PROGRESS_TEXT, IDC_PROGRESS_BAR = 1001, 1000
 RT_ICON, RT_DIALOG, RT_GROUP_ICON = 3, 5, 14
 LANG_EN_US = 1033
-CONFIG_KEY, CONFIG_SIZE, OFFSET_SIGNATURE = 0xA7, 640, 576
-RECORD_SIGNATURE = b"Kestrune install record\0"
 
 
 class PE:
@@ -169,16 +170,16 @@ def check(stub, limit):
             header = struct.unpack_from("<IiiHH", image, 0)
             expect(header == (40, 32, 64, 1, 4), "icon bitmap header %r" % (header,))
 
-    marker = bytes(b ^ CONFIG_KEY for b in RECORD_SIGNATURE)
-    places = [i for i in range(len(data)) if data.startswith(marker, i)]
-    expect(len(places) == 1, "%d scrambled install records, expected one" % len(places))
-    if len(places) == 1 and places[0] >= OFFSET_SIGNATURE:
-        start = places[0] - OFFSET_SIGNATURE
-        record = bytes(b ^ CONFIG_KEY for b in data[start:start + CONFIG_SIZE])
-        words = struct.unpack_from("<6I", record, 0)
-        expect(words[1] ^ words[2] ^ words[3] ^ words[4] != words[5],
-               "the unfilled record passes its header check")
-        expect(b"\0" * 8 == record[64:72], "the unfilled record names a main file")
+    starts = record_starts(data)
+    expect(len(starts) == 1, "%d scrambled install records, expected one" % len(starts))
+    if len(starts) == 1:
+        try:
+            _, record = get_record(data)
+            expect(not header_check_holds(record), "the unfilled record passes its header check")
+            expect(text_slot(record, OFFSET_MAIN_FILE_NAME) == b"",
+                   "the unfilled record names a main file")
+        except ImageError as error:
+            problems.append(str(error))
 
     print("%s: %d-bit GUI executable, %d bytes; imports %s" %
           (stub, bits or 0, len(data),

@@ -1,0 +1,145 @@
+"""What the Wine tests know about an installer image: the scrambled 640-byte
+install record inside the stub, found by its signature; the record's words
+and text slots; the seal over the record and the payload; and the container
+streams of a compressed payload, as kestrune-pack lists them.
+
+The record layout is the one in installer/install_config.h, the seal the one
+in installer/integrity.h. Words are 32-bit little-endian. Standard library
+only.
+"""
+import os
+import struct
+import subprocess
+import tempfile
+import zlib
+
+CONFIG_KEY = 0xA7
+CONFIG_SIZE = 640
+TEXT_SLOT_SIZE = 64
+RECORD_SIGNATURE = b"Kestrune install record\0"
+
+# Byte offsets of the fields in the plain record.
+OFFSET_PAYLOAD_OFFSET = 4
+OFFSET_MAIN_SIZE = 8
+OFFSET_SECOND_SIZE = 12
+OFFSET_RESERVED_16 = 16
+OFFSET_HEADER_CHECK = 20
+OFFSET_MAIN_FILE_NAME = 64
+OFFSET_DONE_TEXT = 320
+OFFSET_RECORD_SIGNATURE = 576
+
+# The seal: words 40..63 of the record.
+SEAL_MARKER = 0x314C534B  # "KSL1"
+OFFSET_SEAL_MARKER = 40
+OFFSET_SEAL_RECORD_CRC = 44
+OFFSET_SEAL_PAYLOAD_LENGTH = 48
+OFFSET_SEAL_PAYLOAD_CRC = 52
+SEAL_AREA_OFFSET, SEAL_AREA_SIZE = 40, 24
+
+# A stream's first data byte: after its 10-byte size block and the 6-byte
+# header of its first data block.
+STREAM_FIRST_DATA = 16
+
+
+class ImageError(Exception):
+    """The image holds no single install record, or no stream where one
+    was expected."""
+
+
+def scramble(data):
+    """XOR with CONFIG_KEY: scrambles a plain record and unscrambles a
+    scrambled one."""
+    return bytes(b ^ CONFIG_KEY for b in data)
+
+
+def record_starts(image):
+    """Where a record starts for each copy of the scrambled signature in the
+    image, in order (a start can lie before the image for a stray copy)."""
+    marker = scramble(RECORD_SIGNATURE)
+    starts = []
+    at = image.find(marker)
+    while at >= 0:
+        starts.append(at - OFFSET_RECORD_SIGNATURE)
+        at = image.find(marker, at + 1)
+    return starts
+
+
+def record_offset(image):
+    """Offset of the one scrambled record; ImageError unless there is exactly
+    one and it lies wholly inside the image."""
+    starts = record_starts(image)
+    if len(starts) != 1 or starts[0] < 0 or starts[0] + CONFIG_SIZE > len(image):
+        raise ImageError("no single install record in the image")
+    return starts[0]
+
+
+def get_record(image):
+    """(offset, plain record as a bytearray) of the image's one record."""
+    at = record_offset(image)
+    return at, bytearray(scramble(image[at:at + CONFIG_SIZE]))
+
+
+def put_record(image, at, record):
+    """The image with the plain record scrambled back in at offset at."""
+    return bytes(image[:at]) + scramble(bytes(record)) + bytes(image[at + CONFIG_SIZE:])
+
+
+def word(record, offset):
+    return struct.unpack_from("<I", record, offset)[0]
+
+
+def put_word(record, offset, value):
+    struct.pack_into("<I", record, offset, value & 0xFFFFFFFF)
+
+
+def text_slot(record, offset):
+    """The bytes of the text slot at offset, up to its terminating zero."""
+    return bytes(record[offset:offset + TEXT_SLOT_SIZE]).split(b"\0", 1)[0]
+
+
+def header_check_holds(record):
+    """Whether the record's header_check matches the words it covers; the
+    installer installs nothing when it does not."""
+    covered = (OFFSET_PAYLOAD_OFFSET, OFFSET_MAIN_SIZE, OFFSET_SECOND_SIZE, OFFSET_RESERVED_16)
+    check = 0
+    for offset in covered:
+        check ^= word(record, offset)
+    return check == word(record, OFFSET_HEADER_CHECK)
+
+
+def payload_offset(image):
+    return word(get_record(image)[1], OFFSET_PAYLOAD_OFFSET)
+
+
+def reseal(image):
+    """Recomputes the seal of a changed installer as the package tool does,
+    so that a test reaches the installer's own checks behind the seal: the
+    payload from payload_offset to the end of the image, then the CRC of the
+    record with the seal area counted as zero. An unsealed image comes back
+    unchanged."""
+    image = bytes(image)
+    at, record = get_record(image)
+    if word(record, OFFSET_SEAL_MARKER) != SEAL_MARKER:
+        return image
+    payload = word(record, OFFSET_PAYLOAD_OFFSET)
+    put_word(record, OFFSET_SEAL_PAYLOAD_LENGTH, len(image) - payload)
+    put_word(record, OFFSET_SEAL_PAYLOAD_CRC, zlib.crc32(image[payload:]))
+    after = SEAL_AREA_OFFSET + SEAL_AREA_SIZE
+    plain = bytes(record[:SEAL_AREA_OFFSET]) + bytes(SEAL_AREA_SIZE) + bytes(record[after:])
+    put_word(record, OFFSET_SEAL_RECORD_CRC, zlib.crc32(plain))
+    return put_record(image, at, record)
+
+
+def stream_starts(pack, image, offset):
+    """Offsets of the container streams that follow each other from offset
+    on, as `kestrune-pack streams` (at path pack) decodes them; ImageError
+    when there is none."""
+    with tempfile.TemporaryDirectory() as work:
+        path = os.path.join(work, "image.exe")
+        with open(path, "wb") as f:
+            f.write(image)
+        result = subprocess.run([pack, "streams", path, "--offset", str(offset)],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    if result.returncode != 0:
+        raise ImageError("kestrune-pack streams: " + result.stderr.decode(errors="replace"))
+    return [int(line.split()[0]) for line in result.stdout.decode().splitlines()]
