@@ -26,18 +26,14 @@ import re
 import select
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import threading
 import time
-import zlib
 
-CONFIG_KEY = 0xA7
-CONFIG_SIZE = 640
-RECORD_SIGNATURE = b"Kestrune install record\0"
-OFFSET_SIGNATURE = 576
-SEAL_MARKER = 0x314C534B
+from package_image import (OFFSET_DONE_TEXT, OFFSET_MAIN_SIZE, STREAM_FIRST_DATA, ImageError,
+                           get_record, payload_offset, put_record, put_word, reseal,
+                           stream_starts, word)
 
 MB_OK, MB_YESNO = 0, 4
 IDOK, IDYES, IDNO = 1, 6, 7
@@ -370,7 +366,7 @@ def parse_arguments(text):
 
 
 # --------------------------------------------------------------------------
-# Installer images: finding and changing the record
+# Files
 
 
 def read_file(path):
@@ -380,61 +376,6 @@ def read_file(path):
 
 def tail(path, lines=40):
     return "\n".join(read_file(path).decode("latin-1").splitlines()[-lines:])
-
-
-def scramble(data):
-    return bytes(b ^ CONFIG_KEY for b in data)
-
-
-def record_offset(image):
-    marker = scramble(RECORD_SIGNATURE)
-    at = image.find(marker)
-    if at < 0 or image.find(marker, at + 1) >= 0:
-        raise Failure("no single install record in the image")
-    return at - OFFSET_SIGNATURE
-
-
-def get_record(image):
-    at = record_offset(image)
-    return at, bytearray(scramble(image[at:at + CONFIG_SIZE]))
-
-
-def put_record(image, at, record):
-    return image[:at] + scramble(bytes(record)) + image[at + CONFIG_SIZE:]
-
-
-def word(record, offset):
-    return struct.unpack_from("<I", record, offset)[0]
-
-
-def reseal(image):
-    """Recomputes the seal of a changed installer as the package tool would,
-    so that a test reaches the install's own checks behind it."""
-    image = bytes(image)
-    at, record = get_record(image)
-    if word(record, 40) != SEAL_MARKER:
-        return image
-    payload = word(record, 4)
-    struct.pack_into("<I", record, 48, len(image) - payload)
-    struct.pack_into("<I", record, 52, zlib.crc32(image[payload:]) & 0xFFFFFFFF)
-    plain = bytes(record[:40]) + bytes(24) + bytes(record[64:])
-    struct.pack_into("<I", record, 44, zlib.crc32(plain) & 0xFFFFFFFF)
-    return put_record(image, at, record)
-
-
-def stream_starts(image, offset):
-    """Offsets of the consecutive container streams from offset on."""
-    starts = []
-    while offset + 10 <= len(image) and image[offset:offset + 2] == b"RC":
-        starts.append(offset)
-        size = struct.unpack_from("<I", image, offset + 6)[0]
-        offset += 10
-        while size > 0 and image[offset:offset + 2] == b"RC":
-            length = struct.unpack_from("<H", image, offset + 4)[0]
-            offset += length
-            if length < 10240:
-                break
-    return starts
 
 
 # --------------------------------------------------------------------------
@@ -472,7 +413,7 @@ class Scenario:
         self.about = about
         self.pack = pack            # extra kestrune-pack arguments, or None: the bare stub
         self.answers = answers      # keys for the message boxes, in order
-        self.mutate = mutate        # image -> image, after packing
+        self.mutate = mutate        # (image, kestrune-pack path) -> image, after packing
         self.messages = messages    # expected (text, style, answer)
         self.installed = installed  # Windows file name -> key of inputs (or None)
         self.absent = absent        # file names that must not exist
@@ -483,37 +424,38 @@ class Scenario:
 
 
 def flip_byte_in_stream(index, delta=1000):
-    def mutate(image):
+    """One bit of data byte delta of the payload's index-th stream flipped,
+    the seal made to match."""
+    def mutate(image, pack):
+        start = stream_starts(pack, image, payload_offset(image))[index]
         image = bytearray(image)
-        _, record = get_record(bytes(image))
-        start = stream_starts(bytes(image), word(record, 4))[index]
-        image[start + 16 + delta] ^= 0x20
+        image[start + STREAM_FIRST_DATA + delta] ^= 0x20
         return reseal(image)
     return mutate
 
 
 def cut(count, sealed_again):
-    def mutate(image):
+    def mutate(image, pack):
         image = image[:-count]
         return reseal(image) if sealed_again else image
     return mutate
 
 
-def change_done_text(image):
+def change_done_text(image, pack):
     """One letter of the done text changed, the seal left as it was: only the
     record's CRC can notice (header_check does not cover the texts)."""
     at, record = get_record(image)
-    record[320] ^= 0x20
+    record[OFFSET_DONE_TEXT] ^= 0x20
     return put_record(image, at, record)
 
 
-def change_main_size(image):
+def change_main_size(image, pack):
     at, record = get_record(image)
-    struct.pack_into("<I", record, 8, word(record, 8) + 1)
+    put_word(record, OFFSET_MAIN_SIZE, word(record, OFFSET_MAIN_SIZE) + 1)
     return reseal(put_record(image, at, record))
 
 
-def sign(image):
+def sign(image, pack):
     """Signs the installer as a publisher would after building it: a
     throw-away self-signed certificate (openssl) and osslsigncode, which
     appends the Authenticode signature after the payload."""
@@ -532,7 +474,7 @@ def sign(image):
     # The signature lies after the sealed payload, outside the seal; the
     # payload itself is untouched (only the PE header's checksum and
     # certificate entry change).
-    payload = word(get_record(image)[1], 4)
+    payload = payload_offset(image)
     if len(signed_image) <= len(image) or signed_image[payload:len(image)] != image[payload:]:
         raise Failure("osslsigncode did not just append a signature")
     return signed_image
@@ -672,7 +614,7 @@ def run_scenario(platform, scenario):
     else:
         pack(platform, files, scenario.pack, installer)
     if scenario.mutate:
-        image = scenario.mutate(read_file(installer))
+        image = scenario.mutate(read_file(installer), platform.pack)
         with open(installer, "wb") as f:
             f.write(image)
     prefix = os.path.join(work, "prefix")
@@ -946,7 +888,7 @@ def main():
         passed = sum(results)
         print("%d passed, %d failed" % (passed, len(results) - passed))
         return 0 if all(results) else 1
-    except Failure as failure:
+    except (Failure, ImageError) as failure:
         print("error: %s" % failure)
         return 1
 
