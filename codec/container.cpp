@@ -8,6 +8,14 @@ uint16_t block_checksum(const uint8_t *data, int32_t count) {
   return (uint16_t)sum;
 }
 
+BlockHeader read_block_header(const uint8_t *block) {
+  BlockHeader header;
+  header.signature = read_le16(block);
+  header.checksum = read_le16(block + 2);
+  header.length = read_le16(block + 4);
+  return header;
+}
+
 void write_block_header(uint8_t *block, int32_t length) {
   write_le16(block, BLOCK_SIGNATURE);
   write_le16(block + 2, block_checksum(block + BLOCK_HEADER_SIZE, length - BLOCK_HEADER_SIZE));
@@ -16,10 +24,16 @@ void write_block_header(uint8_t *block, int32_t length) {
 
 int32_t check_block(const uint8_t *block, int32_t available) {
   if (available < BLOCK_HEADER_SIZE) return 0;
-  if (read_le16(block) != BLOCK_SIGNATURE) return 0;
-  int32_t length = read_le16(block + 4);
-  if (length < BLOCK_HEADER_SIZE || length > available) return 0;
-  uint16_t sum = block_checksum(block + BLOCK_HEADER_SIZE, length - BLOCK_HEADER_SIZE);
-  if (sum != read_le16(block + 2)) return 0;
+  const BlockHeader header = read_block_header(block);
+  const int32_t length = header.length;
+  if (header.signature != BLOCK_SIGNATURE || length < BLOCK_HEADER_SIZE || length > available) return 0;
+  if (block_checksum(block + BLOCK_HEADER_SIZE, length - BLOCK_HEADER_SIZE) != header.checksum) return 0;
   return length;
+}
+
+int read_size_block(const uint8_t *stream, int32_t available, uint32_t *size) {
+  if (available > SIZE_BLOCK_LENGTH) available = SIZE_BLOCK_LENGTH;
+  if (check_block(stream, available) != SIZE_BLOCK_LENGTH) return 0;
+  *size = read_le32(stream + BLOCK_HEADER_SIZE);
+  return 1;
 }

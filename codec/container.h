@@ -24,6 +24,15 @@ enum : int32_t {
   MAX_STREAM_SIZE = 0x7FFFFFFF,                      // sizes are signed 32-bit
 };
 
+struct BlockHeader {
+  uint16_t signature;
+  uint16_t checksum;
+  uint16_t length;
+};
+
+// The header fields of the block at `block` (6 bytes must be present).
+BlockHeader read_block_header(const uint8_t *block);
+
 // 16-bit sum of the bytes, starting from CHECKSUM_SEED. A count of 0 or less
 // gives CHECKSUM_SEED.
 uint16_t block_checksum(const uint8_t *data, int32_t count);
@@ -37,3 +46,8 @@ void write_block_header(uint8_t *block, int32_t length);
 // 6 <= length <= available and the checksum matches; 0 otherwise (also when
 // fewer than 6 bytes are available).
 int32_t check_block(const uint8_t *block, int32_t available);
+
+// Reads the uncompressed size a stream declares in its size block, which
+// starts at `stream` with `available` bytes present. Returns 1 and sets *size
+// when the size block is intact (signature, length 10, checksum), else 0.
+int read_size_block(const uint8_t *stream, int32_t available, uint32_t *size);

@@ -1,25 +1,26 @@
 #include "installer/config.h"
 
-void xor_buffer(void *buffer, int32_t length, uint32_t key) {
-  uint8_t *bytes = static_cast<uint8_t *>(buffer);
-  const uint8_t k = static_cast<uint8_t>(key);
-  for (int32_t i = 0; i < length; ++i) bytes[i] ^= k;
-}
+#include "format/unfilled_record.h"
+
+// Writable: unscrambled in place at start-up.
+InstallConfig install_config = scrambled_unfilled_record();
 
 void unscramble_config(void) {
   xor_buffer(&install_config, CONFIG_SIZE, CONFIG_KEY);
-  char *slots[] = {
-      install_config.main_file_name, install_config.second_file_name,
-      install_config.extra_file_name, install_config.confirm_text,
-      install_config.done_text,      install_config.failure_text,
-      install_config.bad_header_text, install_config.dialog_text,
-  };
-  for (char *slot : slots) slot[TEXT_SLOT_SIZE - 1] = 0;
+  for (int32_t slot = FIRST_TEXT_SLOT; slot < END_OF_TEXT_SLOTS; slot += TEXT_SLOT_SIZE)
+    record_text(&install_config, slot)[TEXT_SLOT_SIZE - 1] = 0;
 }
 
-int header_matches(void) {
-  const uint32_t sum = static_cast<uint32_t>(install_config.payload_offset) ^
-                       install_config.main_size ^ install_config.second_size ^
-                       install_config.reserved_16;
-  return sum == install_config.header_check;
+#ifndef _WIN32
+#include <string.h>
+
+#include "installer/install.h"
+#include "installer/output_files.h"
+
+void installer_reset_for_tests(const uint8_t *scrambled_record) {
+  install_config = scrambled_unfilled_record();
+  if (scrambled_record) memcpy(&install_config, scrambled_record, CONFIG_SIZE);
+  output_file = INVALID_HANDLE_VALUE;
+  one_message_left = 1;
 }
+#endif

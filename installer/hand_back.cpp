@@ -1,7 +1,8 @@
 // Giving the foreground to another program's window before the process
 // ends, so the user is not left facing nothing.
+#include "installer/hand_back.h"
+
 #include "installer/output_files.h"
-#include "installer/registration.h"
 #include "installer/text.h"
 
 namespace {

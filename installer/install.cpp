@@ -2,14 +2,20 @@
 #include "installer/install.h"
 
 #include "codec/stream.h"
+#include "format/payload.h"
+#include "format/seal.h"
+#include "installer/compressed.h"
 #include "installer/config.h"
+#include "installer/dialog_seam.h"
 #include "installer/integrity.h"
 #include "installer/output_files.h"
+#include "installer/own_path.h"
 #include "installer/registration.h"
-#include "ui/progress_dialog.h"
+#include "installer/stored.h"
 
 int32_t install_ok;
 int32_t payload_position;
+int32_t one_message_left = 1;
 
 namespace {
 
@@ -27,24 +33,19 @@ HANDLE open_own_file(void) {
   return with_exe[0] != 0 ? open_for_reading(with_exe) : INVALID_HANDLE_VALUE;
 }
 
-void write_compressed_files(HANDLE own_file) {
-  if (install_config.extra_size != 0)
-    extract_stream(own_file, windows_dir_path(install_config.extra_file_name), 1);
-  extract_stream(own_file, windows_dir_path(install_config.main_file_name), 1);
-  extract_stream(own_file, NULL, install_config.main_part2_size);
-  extract_stream(own_file, NULL, install_config.main_part3_size);
-  if (install_ok) extract_stream(own_file, windows_dir_path(install_config.second_file_name), 1);
-}
-
-void write_stored_files(HANDLE own_file) {
-  if (install_config.extra_size != 0)
-    copy_stored_file(own_file, install_config.extra_size,
-                     windows_dir_path(install_config.extra_file_name), KEY_EXTRA);
-  copy_stored_file(own_file, install_config.main_size,
-                   windows_dir_path(install_config.main_file_name), KEY_MAIN);
-  if (install_ok)
-    copy_stored_file(own_file, install_config.second_size,
-                     windows_dir_path(install_config.second_file_name), KEY_SECOND);
+// Every item in payload order; each step does nothing once install_ok is 0.
+void write_payload_files(HANDLE own_file) {
+  PayloadItem items[MAX_PAYLOAD_ITEMS];
+  const int32_t count = plan_payload(&install_config, items);
+  const int compressed = config_flag(FLAG_COMPRESSED);
+  for (int32_t i = 0; i < count; ++i) {
+    const PayloadItem &item = items[i];
+    const char *path = item.new_file ? windows_dir_path(record_text(&install_config, item.name_offset)) : NULL;
+    if (compressed)
+      extract_stream(own_file, path, 1);
+    else
+      copy_stored_file(own_file, item.size, path, item.key);
+  }
 }
 
 const uint8_t *plain_record(void) { return reinterpret_cast<const uint8_t *>(&install_config); }
@@ -78,10 +79,7 @@ void install_from_own_file(void) {
   }
   SetFilePointer(own_file, payload_position, NULL, FILE_BEGIN);
 
-  if (config_flag(FLAG_COMPRESSED))
-    write_compressed_files(own_file);
-  else
-    write_stored_files(own_file);
+  write_payload_files(own_file);
   // Closed on failure too, so a half-written file is not held open while the
   // failure message waits for the user.
   close_output_file();
@@ -93,7 +91,7 @@ void install_from_own_file(void) {
 
 int install_payload(void) {
   install_ok = 1;
-  if (header_matches() && seal_record_matches(plain_record())) {
+  if (header_check_holds(&install_config) && seal_record_matches(plain_record())) {
     install_from_own_file();
   } else {
     report_damaged();

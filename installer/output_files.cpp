@@ -1,20 +1,14 @@
 #include "installer/output_files.h"
 
-#include "installer/config.h"
+#include "format/file_name.h"
 #include "installer/text.h"
+
+HANDLE output_file = INVALID_HANDLE_VALUE;
 
 namespace {
 
 char path_buffer[PATH_BUFFER_SIZE];
 const char FALLBACK_WINDOWS_DIR[] = "c:\\win95";
-
-int is_plain_name(const char *name) {
-  if (name[0] == 0) return 0;
-  if (text_equal(name, ".") || text_equal(name, "..")) return 0;
-  for (const char *p = name; *p != 0; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':') return 0;
-  return 1;
-}
 
 HANDLE open_for_writing(const char *path) {
   return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
@@ -24,7 +18,7 @@ HANDLE open_for_writing(const char *path) {
 
 char *windows_dir_path(const char *name) {
   path_buffer[0] = 0;
-  if (!is_plain_name(name)) return path_buffer;
+  if (file_name_fault(name) != FILE_NAME_PLAIN) return path_buffer;
   UINT length = GetWindowsDirectoryA(path_buffer, PATH_BUFFER_SIZE);
   int32_t end;
   if (length == 0) {

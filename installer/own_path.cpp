@@ -1,4 +1,5 @@
-#include "installer/install.h"
+#include "installer/own_path.h"
+
 #include "installer/text.h"
 #include "platform/win32.h"
 

@@ -4,6 +4,7 @@
 #include "installer/config.h"
 #include "installer/install.h"
 #include "installer/output_files.h"
+#include "platform/win32.h"
 
 namespace {
 

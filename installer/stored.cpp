@@ -1,14 +1,7 @@
-// Stored payload mode: each file lies in the own file as a plain run of
-// bytes, scrambled byte by byte with a key of its own. From payload_offset
-// on, back to back, no headers or gaps:
-//
-//  order  bytes        key         present when
-//  -----  -----------  ----------  ------------------
-//      1  extra_size   KEY_EXTRA   extra_size != 0
-//      2  main_size    KEY_MAIN    always
-//      3  second_size  KEY_SECOND  always (0 = empty file)
+#include "installer/stored.h"
+
 #include "codec/stream.h"
-#include "installer/config.h"
+#include "format/record.h"
 #include "installer/install.h"
 #include "installer/output_files.h"
 

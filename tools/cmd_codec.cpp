@@ -30,9 +30,10 @@ const char DECOMPRESS_HELP[] =
 const char STREAMS_HELP[] =
     "Usage: kestrune-pack streams FILE [--offset N]\n"
     "Lists the streams that follow each other from byte N of FILE (default 0),\n"
-    "one line each: offset size container_length (size = decoded bytes). Stops\n"
-    "at the end of the file or at the first bytes that are not a stream, which\n"
-    "are then named on stderr. Exit 0 when at least one stream was found.\n";
+    "one line each: offset, size (decoded bytes) and consumed_length (bytes the\n"
+    "stream occupies in FILE). Stops at the end of the file or at the first bytes\n"
+    "that are not a stream, which are then named on stderr. Exit 0 when at least\n"
+    "one stream was found.\n";
 
 // Reads the positional arguments and an optional --offset.
 bool parse_positional_and_offset(const char *command, const Arguments &args, size_t wanted,
@@ -161,12 +162,7 @@ int command_decompress(const Arguments &args) {
   OutputFile out;
   if (!out.open(files[1], &error)) return fail(EXIT_BAD_DATA, error);
   ToolFile output = tool_file_descriptor(out.fd());
-  uint64_t total = 0;
-  if (offset <= image.size() && image.size() - offset >= 10) {
-    const uint8_t *size_bytes = image.data() + offset + 6;
-    total = size_bytes[0] | size_bytes[1] << 8 | size_bytes[2] << 16 | static_cast<uint64_t>(size_bytes[3]) << 24;
-  }
-  progress_begin(files[0].c_str(), total, nullptr);
+  progress_begin(files[0].c_str(), declared_stream_size(image.data(), image.size(), offset), nullptr);
   StreamCheck check = decode_stream_at(image.data(), image.size(), offset, as_stream_file(&output));
   progress_end();
   if (check.write_error)
@@ -189,7 +185,7 @@ int command_streams(const Arguments &args) {
   StreamListing listing = list_streams(image.data(), image.size(), offset);
   for (const StreamListing::Entry &entry : listing.streams)
     printf("%llu %lu %llu\n", static_cast<unsigned long long>(entry.offset), static_cast<unsigned long>(entry.size),
-           static_cast<unsigned long long>(entry.container_length));
+           static_cast<unsigned long long>(entry.consumed_length));
   fflush(stdout);
   if (listing.streams.empty()) {
     std::string why = listing.stopped_by.ok ? "end of file" : listing.stopped_by.problem;

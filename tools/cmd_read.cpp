@@ -4,11 +4,11 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include "installer/install_config.h"
+#include "format/record_fields.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
-#include "tools/package.h"
-#include "tools/record.h"
+#include "tools/package_read.h"
+#include "tools/record_words.h"
 #include "tools/tool_files.h"
 
 namespace {
@@ -68,33 +68,41 @@ std::string quoted(const std::string &text) {
 }
 
 void print_record(const PackageReport &report) {
-  const uint8_t *plain = report.plain_record;
-  auto word = [plain](int offset) { return read_le32(plain + offset); };
+  const InstallConfig &record = report.record;
   printf("record: at offset %llu, scrambled with 0x%02X\n", static_cast<unsigned long long>(report.record_offset),
          CONFIG_KEY);
-  printf("  %-18s 0x%08X\n", "reserved_0", word(0));
-  printf("  %-18s %d\n", "payload_offset", static_cast<int32_t>(word(OFFSET_PAYLOAD_OFFSET)));
-  printf("  %-18s %u\n", "main_size", word(OFFSET_MAIN_SIZE));
-  printf("  %-18s %u\n", "second_size", word(OFFSET_SECOND_SIZE));
-  printf("  %-18s 0x%08X\n", "reserved_16", word(OFFSET_RESERVED_16));
-  if (report.header_check_holds)
-    printf("  %-18s 0x%08X  holds\n", "header_check", word(OFFSET_HEADER_CHECK));
-  else
-    printf("  %-18s 0x%08X  DOES NOT HOLD (expected 0x%08X)\n", "header_check", word(OFFSET_HEADER_CHECK),
-           expected_header_check(plain));
-  printf("  %-18s %u\n", "extra_size", word(OFFSET_EXTRA_SIZE));
-  uint32_t flags = word(OFFSET_FLAGS);
-  printf("  %-18s 0x%08X  %s%s\n", "flags", flags, flags & FLAG_COMPRESSED ? "compressed" : "stored",
-         flags & FLAG_SILENT ? ", silent" : "");
-  printf("  %-18s %u\n", "main_part2_size", word(OFFSET_MAIN_PART2_SIZE));
-  printf("  %-18s %u\n", "main_part3_size", word(OFFSET_MAIN_PART3_SIZE));
-  printf("  %-18s", "reserved_40");
-  for (int i = 0; i < 24; ++i) printf(" %02X", plain[OFFSET_RESERVED_40 + i]);
-  printf("\n");
-  for (const TextSlot &slot : TEXT_SLOTS) {
-    printf("  %-18s %s%s\n", slot.name, quoted(text_slot_value(plain, slot.offset)).c_str(),
-           text_slot_terminated(plain, slot.offset) ? "" : "  (no terminating zero)");
+  for (const RecordField &field : HEADER_WORDS) {
+    uint32_t value;
+    memcpy(&value, reinterpret_cast<const uint8_t *>(&record) + field.offset, sizeof value);
+    printf("  %-18s ", field.name);
+    switch (field.offset) {
+      case OFFSET_PAYLOAD_OFFSET: printf("%d\n", static_cast<int32_t>(value)); break;
+      case OFFSET_MAIN_SIZE:
+      case OFFSET_SECOND_SIZE:
+      case OFFSET_EXTRA_SIZE:
+      case OFFSET_MAIN_PART2_SIZE:
+      case OFFSET_MAIN_PART3_SIZE: printf("%u\n", value); break;
+      case OFFSET_HEADER_CHECK:
+        if (report.header_check_holds)
+          printf("0x%08X  holds\n", value);
+        else
+          printf("0x%08X  DOES NOT HOLD (expected 0x%08X)\n", value, expected_header_check(&record));
+        break;
+      case OFFSET_FLAGS:
+        printf("0x%08X  %s%s\n", value, value & FLAG_COMPRESSED ? "compressed" : "stored",
+               value & FLAG_SILENT ? ", silent" : "");
+        break;
+      default: printf("0x%08X\n", value); break;
+    }
   }
+  printf("  %-18s", "reserved_40");
+  for (uint8_t byte : record.reserved_40) printf(" %02X", byte);
+  printf("\n");
+  for (const RecordField &slot : TEXT_SLOTS) {
+    printf("  %-18s %s%s\n", slot.name, quoted(text_slot_value(record, slot.offset)).c_str(),
+           text_slot_terminated(&record, slot.offset) ? "" : "  (no terminating zero)");
+  }
+  printf("  %-18s %s\n", "reserved_576", quoted(text_slot_value(record, OFFSET_RECORD_SIGNATURE)).c_str());
 }
 
 void print_payload(const PackageReport &report) {
@@ -103,22 +111,21 @@ void print_payload(const PackageReport &report) {
   if (report.items.empty()) return;
   printf("  %-12s %12s %12s %12s %12s  %s\n", "item", "offset", report.compressed ? "stream" : "length",
          "decoded", "configured", "check");
-  for (const PayloadItem &item : report.items) {
-    if (!item.reached) {
-      printf("  %-12s %12s %12s %12s %12u  not reached\n", payload_role_name(item.role), "-", "-", "-",
-             item.configured_size);
+  for (const ItemCheck &check : report.items) {
+    const char *role = payload_role_name(check.item.role);
+    if (!check.reached) {
+      printf("  %-12s %12s %12s %12s %12u  not reached\n", role, "-", "-", "-", check.item.size);
       continue;
     }
-    std::string length = item.stored_length || item.ok ? std::to_string(item.stored_length) : "-";
-    std::string decoded = !item.compressed               ? std::to_string(item.configured_size)
-                          : item.stored_length || item.ok ? std::to_string(item.decoded_size)
-                                                          : "-";
-    printf("  %-12s %12llu %12s %12s %12u  %s\n", payload_role_name(item.role),
-           static_cast<unsigned long long>(item.offset), length.c_str(), decoded.c_str(), item.configured_size,
-           item.ok ? "ok" : item.problem.c_str());
+    std::string length = check.consumed_length || check.ok ? std::to_string(check.consumed_length) : "-";
+    std::string decoded = !check.compressed                    ? std::to_string(check.item.size)
+                          : check.consumed_length || check.ok ? std::to_string(check.decoded_size)
+                                                              : "-";
+    printf("  %-12s %12llu %12s %12s %12u  %s\n", role, static_cast<unsigned long long>(check.offset),
+           length.c_str(), decoded.c_str(), check.item.size, check.ok ? "ok" : check.problem.c_str());
   }
   bool all_ok = true;
-  for (const PayloadItem &item : report.items) all_ok = all_ok && item.ok;
+  for (const ItemCheck &check : report.items) all_ok = all_ok && check.ok;
   if (all_ok && report.payload_end <= report.file_size)
     printf("  trailing bytes after the payload: %llu\n",
            static_cast<unsigned long long>(report.file_size - report.payload_end));
@@ -150,7 +157,7 @@ int command_inspect(const Arguments &args) {
   printf("file: %s (%llu bytes)\n", file.c_str(), static_cast<unsigned long long>(report.file_size));
   print_record(report);
   print_payload(report);
-  printf("%s\n", kestrune::describe_seal(report.seal).c_str());
+  printf("%s\n", describe_seal(report.seal).c_str());
   if (report.problems.empty()) {
     printf("problems: none\n");
   } else {
@@ -176,7 +183,7 @@ int command_verify(const Arguments &args) {
          report.compressed ? "streams" : "files",
          static_cast<unsigned long long>(report.payload_end - report.payload_offset),
          static_cast<unsigned long long>(report.payload_offset),
-         report.seal.present ? "sealed, whole-installer check ok" : "not sealed");
+         report.seal.seal.present ? "sealed, whole-installer check ok" : "not sealed");
   return EXIT_OK;
 }
 
@@ -211,14 +218,14 @@ int command_extract(const Arguments &args) {
     fprintf(stderr, "kestrune-pack: %s: warning: header_check does not hold; the installer would refuse it\n",
             file.c_str());
   if (report.items.empty()) return fail(EXIT_BAD_DATA, file + ": " + report.problems.back());
-  for (const PayloadItem &item : report.items) {
-    if (!item.ok)
-      return fail(EXIT_BAD_DATA, file + ": " + payload_role_name(item.role) + " at offset " +
-                                     std::to_string(item.offset) + ": " +
-                                     (item.reached ? item.problem : std::string("not reached")));
-    std::string name = text_slot_value(report.plain_record, name_offset_for(item.role));
-    if (!text_slot_terminated(report.plain_record, name_offset_for(item.role)))
-      return fail(EXIT_BAD_DATA, file + ": the " + payload_role_name(item.role) + " file name has no terminating zero");
+  for (const ItemCheck &check : report.items) {
+    const char *role = payload_role_name(check.item.role);
+    if (!check.ok)
+      return fail(EXIT_BAD_DATA, file + ": " + role + " at offset " + std::to_string(check.offset) + ": " +
+                                     (check.reached ? check.problem : std::string("not reached")));
+    std::string name = text_slot_value(report.record, check.item.name_offset);
+    if (!text_slot_terminated(&report.record, check.item.name_offset))
+      return fail(EXIT_BAD_DATA, file + ": the " + role + " file name has no terminating zero");
     if (const char *why = file_name_problem(name))
       return fail(EXIT_BAD_DATA, file + ": refusing to extract " + quoted(name) + ": " + why);
   }
@@ -235,17 +242,16 @@ int command_extract(const Arguments &args) {
   ToolFile sink;
   std::string current_name;
   for (size_t i = 0; i < report.items.size(); ++i) {
-    const PayloadItem &item = report.items[i];
-    if (item.role != ROLE_MAIN_PART2 && item.role != ROLE_MAIN_PART3) {
-      current_name = text_slot_value(report.plain_record, name_offset_for(item.role));
+    const ItemCheck &item = report.items[i];
+    if (item.item.new_file) {
+      current_name = text_slot_value(report.record, item.item.name_offset);
       if (!out.open(directory + "/" + current_name, &error)) return fail(EXIT_BAD_DATA, error);
       sink = tool_file_descriptor(out.fd());
     }
     if (!write_payload_item(image.data(), image.size(), item, as_stream_file(&sink)))
       return fail(EXIT_BAD_DATA, directory + "/" + current_name + ": write failed: " +
                                      strerror(sink.error_number ? sink.error_number : EIO));
-    bool last_part = i + 1 == report.items.size() || (report.items[i + 1].role != ROLE_MAIN_PART2 &&
-                                                      report.items[i + 1].role != ROLE_MAIN_PART3);
+    bool last_part = i + 1 == report.items.size() || report.items[i + 1].item.new_file;
     if (last_part) {
       if (!out.commit(&error)) return fail(EXIT_BAD_DATA, error);
       printf("%s/%s (%llu bytes)\n", directory.c_str(), current_name.c_str(),

@@ -1,13 +1,12 @@
 #include "tools/memory_streams.h"
 
+#include <algorithm>
+
 #include "codec/container.h"
 #include "codec/stream.h"
-#include "tools/record.h"
 #include "tools/tool_files.h"
 
 namespace {
-
-uint16_t read_le16(const uint8_t *bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
 
 std::string at_offset(const char *what, uint64_t offset) {
   return std::string(what) + " at offset " + std::to_string(offset);
@@ -18,12 +17,13 @@ std::string at_offset(const char *what, uint64_t offset) {
 std::string block_problem(const uint8_t *image, size_t size, uint64_t at, uint16_t *length) {
   if (at + BLOCK_HEADER_SIZE > size) return at_offset("file ends inside the block header", at);
   const uint8_t *block = image + at;
-  if (read_le16(block) != BLOCK_SIGNATURE) return at_offset("no block signature", at);
-  *length = read_le16(block + 4);
+  const BlockHeader header = read_block_header(block);
+  if (header.signature != BLOCK_SIGNATURE) return at_offset("no block signature", at);
+  *length = header.length;
   if (*length < BLOCK_HEADER_SIZE || *length > BLOCK_SIZE)
     return at_offset(("impossible block length " + std::to_string(*length)).c_str(), at);
   if (at + *length > size) return at_offset("file ends inside the block", at);
-  if (block_checksum(block + BLOCK_HEADER_SIZE, *length - BLOCK_HEADER_SIZE) != read_le16(block + 2))
+  if (block_checksum(block + BLOCK_HEADER_SIZE, *length - BLOCK_HEADER_SIZE) != header.checksum)
     return at_offset("checksum mismatch in the block", at);
   return "";
 }
@@ -63,8 +63,15 @@ void diagnose(const uint8_t *image, size_t size, uint64_t offset, StreamCheck *c
 
 }  // namespace
 
+uint64_t declared_stream_size(const uint8_t *image, size_t size, uint64_t offset) {
+  uint32_t declared = 0;
+  if (offset > size) return 0;
+  int32_t available = static_cast<int32_t>(std::min<uint64_t>(size - offset, SIZE_BLOCK_LENGTH));
+  return read_size_block(image + offset, available, &declared) ? declared : 0;
+}
+
 bool compress_bytes(const uint8_t *data, size_t size, std::vector<uint8_t> *out) {
-  if (size > 0x7FFFFFFF) return false;
+  if (size > static_cast<size_t>(MAX_STREAM_SIZE)) return false;
   ToolFile input = tool_file_memory(data, size, 0);
   ToolFile output = tool_file_vector(out);
   int ok = compress_stream(as_stream_file(&input), as_stream_file(&output), static_cast<int32_t>(size));
@@ -73,12 +80,10 @@ bool compress_bytes(const uint8_t *data, size_t size, std::vector<uint8_t> *out)
 
 StreamCheck decode_stream_at(const uint8_t *image, size_t size, uint64_t offset, StreamFile output) {
   StreamCheck check;
-  if (offset <= size && size - offset >= SIZE_BLOCK_LENGTH && read_le16(image + offset) == BLOCK_SIGNATURE &&
-      read_le16(image + offset + 4) == SIZE_BLOCK_LENGTH &&
-      block_checksum(image + offset + BLOCK_HEADER_SIZE, 4) == read_le16(image + offset + 2)) {
-    check.declared_size = read_le32(image + offset + BLOCK_HEADER_SIZE);
-    check.size_block_ok = check.declared_size <= 0x7FFFFFFF;
-  }
+  if (offset <= size &&
+      read_size_block(image + offset, static_cast<int32_t>(std::min<uint64_t>(size - offset, SIZE_BLOCK_LENGTH)),
+                      &check.declared_size))
+    check.size_block_ok = check.declared_size <= static_cast<uint32_t>(MAX_STREAM_SIZE);
   if (offset > size) {
     check.problem = at_offset("no stream: offset lies beyond the end of the file", offset);
     check.problem_offset = offset;
@@ -94,7 +99,7 @@ StreamCheck decode_stream_at(const uint8_t *image, size_t size, uint64_t offset,
   check.write_error = sink->error_number;
   if (ok == 1 && check.size_block_ok && check.produced == check.declared_size) {
     check.ok = true;
-    check.container_length = static_cast<uint64_t>(stream_state.consumed_length);
+    check.consumed_length = static_cast<uint64_t>(stream_state.consumed_length);
     return check;
   }
   if (check.write_error) {
@@ -115,12 +120,12 @@ StreamListing list_streams(const uint8_t *image, size_t size, uint64_t offset) {
   }
   while (listing.end_offset < size) {
     StreamCheck check = decode_stream_at(image, size, listing.end_offset, nullptr);
-    if (!check.ok || check.container_length == 0) {
+    if (!check.ok || check.consumed_length == 0) {
       listing.stopped_by = check;
       return listing;
     }
-    listing.streams.push_back({listing.end_offset, check.declared_size, check.container_length});
-    listing.end_offset += check.container_length;
+    listing.streams.push_back({listing.end_offset, check.declared_size, check.consumed_length});
+    listing.end_offset += check.consumed_length;
   }
   listing.stopped_by.ok = true;
   return listing;

@@ -11,6 +11,10 @@
 #include <vector>
 #include "codec/stream_io.h"
 
+// The uncompressed size declared by the stream at image[offset], or 0 when its
+// size block is not intact (for a progress bar's total).
+uint64_t declared_stream_size(const uint8_t *image, size_t size, uint64_t offset);
+
 // Appends the stream for data[0 .. size) to *out. Returns false only if the
 // codec reports a failure or size exceeds the format's 0x7FFFFFFF limit.
 bool compress_bytes(const uint8_t *data, size_t size, std::vector<uint8_t> *out);
@@ -20,7 +24,7 @@ struct StreamCheck {
                                   // exactly declared_size bytes were produced
   bool size_block_ok = false;     // the 10-byte size block is intact
   uint32_t declared_size = 0;     // from the size block (when size_block_ok)
-  uint64_t container_length = 0;  // the stream's length in the image (when ok)
+  uint64_t consumed_length = 0;   // the stream's length in the image (when ok)
   uint64_t produced = 0;          // bytes handed to the output
   uint64_t problem_offset = 0;    // where the fault lies (when !ok)
   std::string problem;            // what is wrong (when !ok), e.g. "checksum mismatch in block at offset 30"
@@ -35,7 +39,7 @@ struct StreamListing {
   struct Entry {
     uint64_t offset;
     uint32_t size;
-    uint64_t container_length;
+    uint64_t consumed_length;
   };
   std::vector<Entry> streams;  // consecutive streams from the start offset
   uint64_t end_offset = 0;     // offset of the first byte after the last stream

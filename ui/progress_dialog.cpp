@@ -2,8 +2,12 @@
 
 #include "codec/stream_io.h"
 #include "installer/config.h"
+#include "installer/dialog_seam.h"
 #include "installer/install.h"
+#include "ui/pump.h"
 #include "ui/resource_ids.h"
+
+int32_t start_pending = 1;
 
 namespace {
 
@@ -72,9 +76,8 @@ void report_progress(int32_t count) {
 }
 
 #ifndef _WIN32
-void pump_reset_for_tests(void);
-
-void progress_reset_for_tests(void) {
+void ui_reset_for_tests(void) {
+  start_pending = 1;
   dialog_window = NULL;
   progress_total = 0;
   pump_reset_for_tests();

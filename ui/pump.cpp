@@ -1,6 +1,8 @@
 // The message pump the stream driver calls from its byte loop. Its common
 // path is one increment and one test; every 128th call drains the queue, but
 // never lets a run of paints hold the decode up.
+#include "ui/pump.h"
+
 #include "codec/stream_io.h"
 #include "platform/win32.h"
 

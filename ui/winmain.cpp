@@ -2,7 +2,7 @@
 // it does is steered by the configuration record.
 #include "installer/config.h"
 #include "installer/install.h"
-#include "installer/registration.h"
+#include "installer/hand_back.h"
 #include "ui/progress_dialog.h"
 #include "ui/resource_ids.h"
 

@@ -1,4 +1,4 @@
-#include "codec/crc32.h"
+#include "format/crc32.h"
 
 // One table lookup per 4-bit half byte: 64 bytes of table instead of 1 KiB,
 // at about half the speed of a byte table, which is still far faster than the
