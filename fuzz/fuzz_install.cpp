@@ -12,9 +12,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "installer/install_config.h"
-#include "tests/hardening/install_harness.h"
-#include "tools/integrity.h"
+#include "format/record.h"
+#include "format/seal.h"
+#include "tests/support/install_harness.h"
 
 static void check(bool condition, const char *what) {
   if (!condition) {
@@ -26,13 +26,13 @@ static void check(bool condition, const char *what) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < CONFIG_SIZE) return 0;
   Bytes image(data, data + size);
-  for (int i = 0; i < CONFIG_SIZE; ++i) image[i] ^= CONFIG_KEY;  // as the package tool stores it
-  if (data[56] & 1) kestrune::seal_installer(image.data(), image.size(), 0);
+  xor_buffer(image.data(), CONFIG_SIZE, CONFIG_KEY);  // as the package tool stores it
+  if (data[56] & 1) seal_image(image.data(), image.size(), 0);
   uint8_t record[CONFIG_SIZE];
   for (int i = 0; i < CONFIG_SIZE; ++i) record[i] = image[i];
   // A generous disk: any install that reaches it has gone wrong.
   const int64_t disk = 64ll * (int64_t)size + (1 << 20);
-  InstallOutcome outcome = harness_install(image, record, disk);
+  InstallOutcome outcome = install_in_fresh_world(image, record, disk);
 
   for (const std::string &write : outcome.outside_writes) fprintf(stderr, "fuzz_install: %s\n", write.c_str());
   check(outcome.outside_writes.empty(), "wrote outside the Windows directory");

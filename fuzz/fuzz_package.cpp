@@ -8,7 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "tools/package.h"
+#include "tools/package_read.h"
 #include "tools/tool_files.h"
 
 static void check(bool condition, const char *what) {
@@ -22,13 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   PackageReport report = read_package(data, size);
   if (!report.record_found) return 0;
   check(report.record_offset + 640 <= size, "record outside the image");
-  for (const PayloadItem &item : report.items) {
+  for (const ItemCheck &item : report.items) {
     if (!item.ok) continue;
-    check(item.offset <= size && item.stored_length <= size - item.offset, "intact item outside the image");
+    check(item.offset <= size && item.consumed_length <= size - item.offset, "intact item outside the image");
     std::vector<uint8_t> extracted;
     ToolFile output = tool_file_vector(&extracted);
     check(write_payload_item(data, size, item, as_stream_file(&output)), "intact item failed to extract");
-    uint64_t expected = item.compressed ? item.decoded_size : item.configured_size;
+    uint64_t expected = item.compressed ? item.decoded_size : item.item.size;
     check(extracted.size() == expected, "extracted size differs from the item's size");
   }
   if (report.problems.empty()) check(report.payload_end <= size, "clean package ends past the image");

@@ -12,30 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "installer/integrity.h"
+#include "format/seal.h"
+#include "tests/support/sample_data.h"
 #include "tools/memory_streams.h"
 #include "tools/package.h"
-#include "tools/record.h"
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
-static Bytes text(size_t size, uint32_t seed) {
-  static const char *const words[] = {"kestrel ", "screen ", "saver ", "night ", "\r\n", "sky "};
-  Bytes out;
-  uint32_t x = seed * 2654435761u + 1;
-  while (out.size() < size) {
-    x = x * 1103515245u + 12345u;
-    if ((x >> 16) % 7 == 0) {
-      out.push_back(static_cast<uint8_t>(x >> 8));
-    } else {
-      const char *w = words[(x >> 20) % 6];
-      out.insert(out.end(), w, w + strlen(w));
-    }
-  }
-  out.resize(size);
-  return out;
-}
 
 static void save(const fs::path &dir, const std::string &name, const Bytes &bytes) {
   fs::create_directories(dir);
@@ -46,26 +28,16 @@ static void save(const fs::path &dir, const std::string &name, const Bytes &byte
   }
 }
 
-// The unfilled record as a stub carries it: header_check 1, the signature,
-// scrambled.
-static Bytes bare_record_stub() {
-  Bytes record(CONFIG_SIZE, 0);
-  write_le32(record.data() + OFFSET_HEADER_CHECK, 1);
-  memcpy(record.data() + OFFSET_RECORD_SIGNATURE, RECORD_SIGNATURE, RECORD_SIGNATURE_SIZE);
-  scramble_bytes(record.data(), record.size(), CONFIG_KEY);
-  return record;
-}
-
 static Bytes build(const Bytes &stub, bool stored, int parts, bool extra, size_t main_size, bool dialog) {
   PackageRequest request;
   request.stub = stub;
-  request.main_file = text(main_size, 1);
-  request.second_file = text(700, 2);
+  request.main_file = sample_bytes(main_size, 1);
+  request.second_file = sample_bytes(700, 2);
   request.main_name = "SAVER.SCR";
   request.second_name = "SAVER.DAT";
   request.has_extra = extra;
   if (extra) {
-    request.extra_file = text(300, 3);
+    request.extra_file = sample_bytes(300, 3);
     request.extra_name = "README.TXT";
   }
   request.main_parts = parts;
@@ -96,17 +68,14 @@ int main(int argc, char **argv) {
   Bytes chain;
   for (size_t size : sizes) {
     Bytes stream;
-    compress_bytes(text(size, static_cast<uint32_t>(size)).data(), size, &stream);
+    compress_bytes(sample_bytes(size, static_cast<uint32_t>(size)).data(), size, &stream);
     save(decode, "stream_" + std::to_string(size), stream);
     chain.insert(chain.end(), stream.begin(), stream.end());
   }
   save(decode, "chain", chain);
 
   // ---- packages ----
-  Bytes stub(1024, 0x90);
-  Bytes record = bare_record_stub();
-  stub.insert(stub.end(), record.begin(), record.end());
-  stub.insert(stub.end(), 256, 0xCC);
+  Bytes stub = stand_in_stub(1024, 256);
   const fs::path package = root / "fuzz_package";
   save(package, "stored", build(stub, true, 1, true, 3000, false));
   save(package, "compressed", build(stub, false, 3, true, 30000, true));
@@ -128,8 +97,8 @@ int main(int argc, char **argv) {
                 {"compressed_sealed", false, 3, true, true, true},
                 {"compressed_plain", false, 2, false, false, false}};
   for (const Shape &shape : shapes) {
-    Bytes image = build(bare_record_stub(), shape.stored, shape.parts, shape.extra, 6000, shape.dialog);
-    scramble_bytes(image.data(), CONFIG_SIZE, CONFIG_KEY);
+    Bytes image = build(stand_in_stub(0, 0), shape.stored, shape.parts, shape.extra, 6000, shape.dialog);
+    xor_buffer(image.data(), CONFIG_SIZE, CONFIG_KEY);
     if (!shape.sealed) memset(image.data() + SEAL_AREA_OFFSET, 0, SEAL_AREA_SIZE);
     save(install, shape.name, image);
     if (shape.sealed) {

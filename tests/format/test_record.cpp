@@ -1,55 +1,83 @@
-// The record search and the file-name rule that build and extract share.
+// The record's bytes, its search in an image, its header check and the
+// file-name rule that the installer and the tools share.
 #include <gtest/gtest.h>
 
-#include "installer/install_config.h"
-#include "tests/tools/fake_stub.h"
-#include "tools/record.h"
+#include <string>
+
+#include "codec/byte_order.h"
+#include "format/file_name.h"
+#include "format/record.h"
+#include "tests/support/sample_data.h"
 
 namespace {
 
 TEST(Record, FindsTheScrambledSignatureOnly) {
-  std::vector<uint8_t> stub = make_fake_stub(1000, 50);
-  std::vector<size_t> hits = find_signature_hits(stub.data(), stub.size());
-  ASSERT_EQ(hits.size(), 1u);
-  EXPECT_EQ(record_start_for_hit(hits[0], stub.size()), 1000u);
+  Bytes stub = stand_in_stub(1000, 50);
+  size_t hits = 0;
+  EXPECT_EQ(find_record(stub.data(), stub.size(), &hits), 1000u);
+  EXPECT_EQ(hits, 1u);
 
   // The plain text is not a hit: only the scrambled form marks a record.
-  std::vector<uint8_t> plain(RECORD_SIGNATURE, RECORD_SIGNATURE + RECORD_SIGNATURE_SIZE);
-  EXPECT_TRUE(find_signature_hits(plain.data(), plain.size()).empty());
+  Bytes plain(RECORD_SIGNATURE, RECORD_SIGNATURE + RECORD_SIGNATURE_SIZE);
+  EXPECT_EQ(find_record_signature(plain.data(), plain.size(), 0), SIZE_MAX);
 
-  // Overlapping and adjacent hits are all counted.
-  std::vector<uint8_t> twice = stub;
+  // Every hit is counted; the first whole record is the one.
+  Bytes twice = stub;
   twice.insert(twice.end(), stub.begin(), stub.end());
-  EXPECT_EQ(find_signature_hits(twice.data(), twice.size()).size(), 2u);
+  EXPECT_EQ(find_record(twice.data(), twice.size(), &hits), 1000u);
+  EXPECT_EQ(hits, 2u);
 
-  // A record that would start before the file or end after it is not usable.
+  // A record that would start before the image or end after it is not usable.
   EXPECT_EQ(record_start_for_hit(OFFSET_RECORD_SIGNATURE - 1, 5000), SIZE_MAX);
   EXPECT_EQ(record_start_for_hit(OFFSET_RECORD_SIGNATURE, CONFIG_SIZE), 0u);
   EXPECT_EQ(record_start_for_hit(OFFSET_RECORD_SIGNATURE + 1, CONFIG_SIZE), SIZE_MAX);
+  EXPECT_EQ(find_record(stub.data(), 1000 + CONFIG_SIZE - 1, &hits), SIZE_MAX);
+  EXPECT_EQ(hits, 1u);
 }
 
-TEST(Record, HeaderCheckCoversTheFourWords) {
+TEST(Record, BytesAreLittleEndianWordsAndTheHeaderCheckCoversFourOfThem) {
   uint8_t plain[CONFIG_SIZE] = {};
-  EXPECT_TRUE(header_check_holds(plain));  // all zero holds
   write_le32(plain + OFFSET_PAYLOAD_OFFSET, 0x1000);
   write_le32(plain + OFFSET_MAIN_SIZE, 0x22);
   write_le32(plain + OFFSET_SECOND_SIZE, 0x300);
   write_le32(plain + OFFSET_RESERVED_16, 0x4000000);
   write_le32(plain + OFFSET_HEADER_CHECK, 0x4001322);
-  EXPECT_TRUE(header_check_holds(plain));
-  write_le32(plain + OFFSET_EXTRA_SIZE, 5);  // not covered
-  EXPECT_TRUE(header_check_holds(plain));
-  plain[OFFSET_RESERVED_16] ^= 1;
-  EXPECT_FALSE(header_check_holds(plain));
+  plain[OFFSET_DONE_TEXT] = 'D';
+  InstallConfig record;
+  record_from_bytes(plain, &record);
+  EXPECT_EQ(record.payload_offset, 0x1000);
+  EXPECT_EQ(record.done_text[0], 'D');
+  EXPECT_TRUE(header_check_holds(&record));
+  record.extra_size = 5;  // not covered
+  EXPECT_TRUE(header_check_holds(&record));
+  record.reserved_16 ^= 1;
+  EXPECT_FALSE(header_check_holds(&record));
+
+  uint8_t again[CONFIG_SIZE];
+  record.reserved_16 ^= 1;
+  record_to_bytes(&record, again);
+  EXPECT_EQ(read_le32(again + OFFSET_EXTRA_SIZE), 5u);
+  write_le32(plain + OFFSET_EXTRA_SIZE, 5);
+  EXPECT_EQ(memcmp(plain, again, CONFIG_SIZE), 0);
+
+  InstallConfig zero = {};
+  EXPECT_TRUE(header_check_holds(&zero)) << "an all-zero record holds";
 }
 
 TEST(Record, PlainFileNames) {
-  for (const char *good : {"KESTREL.SCR", "a", "long name with spaces.scr", "x..y", "~1"})
-    EXPECT_EQ(file_name_problem(good), nullptr) << good;
-  for (const char *bad : {"", ".", "..", "a/b", "..\\b", "c:evil", "a\tb", "what?", "a*", "pipe|", "<x>", "q\"q"})
-    EXPECT_NE(file_name_problem(bad), nullptr) << bad;
-  EXPECT_EQ(file_name_problem(std::string(63, 'a')), nullptr);
-  EXPECT_NE(file_name_problem(std::string(64, 'a')), nullptr);
+  for (const char *good : {"KESTREL.SCR", "a", "long name with spaces.scr", "x..y", "~1", "SAV\xC9R.SCR"})
+    EXPECT_EQ(file_name_fault(good), FILE_NAME_PLAIN) << good;
+  struct Bad {
+    const char *name;
+    FileNameFault fault;
+  } bad[] = {{"", FILE_NAME_EMPTY},           {".", FILE_NAME_DIRECTORY},       {"..", FILE_NAME_DIRECTORY},
+             {"a/b", FILE_NAME_SEPARATOR},    {"..\\b", FILE_NAME_SEPARATOR},   {"c:evil", FILE_NAME_COLON},
+             {"a\tb", FILE_NAME_CONTROL},     {"a\x7F", FILE_NAME_CONTROL},     {"what?", FILE_NAME_FORBIDDEN},
+             {"a*", FILE_NAME_FORBIDDEN},     {"pipe|", FILE_NAME_FORBIDDEN},   {"<x>", FILE_NAME_FORBIDDEN},
+             {"q\"q", FILE_NAME_FORBIDDEN}};
+  for (const Bad &b : bad) EXPECT_EQ(file_name_fault(b.name), b.fault) << b.name;
+  EXPECT_EQ(file_name_fault(std::string(63, 'a').c_str()), FILE_NAME_PLAIN);
+  EXPECT_EQ(file_name_fault(std::string(64, 'a').c_str()), FILE_NAME_TOO_LONG);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 // open. The counts are printed.
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <map>
 #include <set>
@@ -18,8 +19,9 @@
 #include <utility>
 #include <vector>
 
-#include "installer/integrity.h"
-#include "tests/hardening/package_maker.h"
+#include "codec/container.h"
+#include "format/seal.h"
+#include "tests/hardening/hardening.h"
 
 namespace {
 
@@ -37,7 +39,7 @@ struct Sweep {
   // Runs one damaged installer; record_offset locates the record in image.
   void run(const std::string &kind, const std::string &what, const Bytes &image, size_t record_offset) {
     ++cases;
-    InstallOutcome outcome = harness_install(image, record_offset);
+    InstallOutcome outcome = install_in_fresh_world(image, image.data() + record_offset);
     std::string result = classify(outcome, image.data() + record_offset);
     if (result.rfind("VIOLATION", 0) == 0) violations.push_back(kind + " " + what + ": " + result);
     ++outcomes[kind][result];
@@ -47,23 +49,25 @@ struct Sweep {
   // question first if the record asks one, nothing after it in silent mode.
   // The record may be the damaged one: a damaged question or text is shown as
   // it stands, exactly as on a header mismatch.
-  static std::vector<std::string> messages(const Bytes &plain, int text_offset, bool shown_when_empty) {
-    auto slot = [&plain](int offset) {
-      std::string text;
-      for (int i = 0; i < TEXT_SLOT_SIZE - 1 && plain[offset + i] != 0; ++i) text += static_cast<char>(plain[offset + i]);
-      return text;
+  static std::vector<std::string> messages(const InstallConfig &record, int text_offset, bool shown_when_empty) {
+    auto slot = [&record](int offset) {
+      const char *text = record_text(&record, offset);
+      return std::string(text, strnlen(text, TEXT_SLOT_SIZE - 1));
     };
     std::vector<std::string> texts;
     if (!slot(OFFSET_CONFIRM_TEXT).empty()) texts.push_back(slot(OFFSET_CONFIRM_TEXT));
-    bool silent = (record_word(plain, OFFSET_FLAGS) & FLAG_SILENT) != 0;
+    bool silent = (record.flags & FLAG_SILENT) != 0;
     std::string text = slot(text_offset);
     if (!silent && (shown_when_empty || !text.empty())) texts.push_back(text);
     return texts;
   }
 
   std::string classify(const InstallOutcome &outcome, const uint8_t *scrambled_record) const {
-    Bytes plain(scrambled_record, scrambled_record + CONFIG_SIZE);
-    for (uint8_t &b : plain) b ^= CONFIG_KEY;
+    uint8_t bytes[CONFIG_SIZE];
+    memcpy(bytes, scrambled_record, CONFIG_SIZE);
+    xor_buffer(bytes, CONFIG_SIZE, CONFIG_KEY);
+    InstallConfig plain;
+    record_from_bytes(bytes, &plain);
     if (!outcome.outside_writes.empty()) return "VIOLATION: " + outcome.outside_writes[0];
     if (outcome.open_handles != 0) return "VIOLATION: a handle was left open";
     if (outcome.registered) {
@@ -93,19 +97,19 @@ struct Sweep {
 };
 
 // Start offsets of every container block from payload_offset on: a stream is
-// a size block and data blocks, the first block shorter than 10240 bytes
+// a size block and data blocks, the first block shorter than BLOCK_SIZE
 // being its last.
 std::vector<size_t> block_starts(const Bytes &image, size_t payload_offset) {
   std::vector<size_t> starts;
   size_t at = payload_offset;
-  while (at + 6 <= image.size()) {
+  while (at + BLOCK_HEADER_SIZE <= image.size()) {
     starts.push_back(at);  // size block
-    at += image[at + 4] | image[at + 5] << 8;
-    while (at + 6 <= image.size()) {
+    at += read_block_header(image.data() + at).length;
+    while (at + BLOCK_HEADER_SIZE <= image.size()) {
       starts.push_back(at);
-      size_t length = image[at + 4] | image[at + 5] << 8;
+      size_t length = read_block_header(image.data() + at).length;
       at += length;
-      if (length != 10240) break;
+      if (length != BLOCK_SIZE) break;
     }
   }
   return starts;
@@ -115,7 +119,7 @@ std::vector<size_t> block_starts(const Bytes &image, size_t payload_offset) {
 void flip(Bytes *image, size_t at) { (*image)[at] ^= static_cast<uint8_t>(1u << (at % 8)); }
 
 // Record bytes get every one of their bits flipped, one case each.
-void sweep_record(Sweep *sweep, const BuiltPackage &package) {
+void sweep_record(Sweep *sweep, const TestPackage &package) {
   for (size_t i = 0; i < CONFIG_SIZE; ++i) {
     for (unsigned bit = 0; bit < 8; ++bit) {
       Bytes image = package.image;
@@ -125,8 +129,8 @@ void sweep_record(Sweep *sweep, const BuiltPackage &package) {
   }
 }
 
-void sweep_payload(Sweep *sweep, const BuiltPackage &package, bool compressed) {
-  const size_t payload = record_word(plain_record_of(package), OFFSET_PAYLOAD_OFFSET);
+void sweep_payload(Sweep *sweep, const TestPackage &package, bool compressed) {
+  const size_t payload = package.payload_offset();
   const size_t size = package.image.size();
   std::set<size_t> headers, boundaries;
   if (compressed) {
@@ -157,12 +161,9 @@ void sweep_payload(Sweep *sweep, const BuiltPackage &package, bool compressed) {
   }
 }
 
-PackageFiles sweep_files() {
-  PackageFiles files;
-  files.main = harness_sample(320 * 1024, 21);
-  files.second = harness_sample(24 * 1024, 22);
-  files.extra = harness_sample(5000, 23);
-  return files;
+PackageRequest sweep_request() {
+  static const Bytes extra = sample_bytes(5000, 23);
+  return hardening_request(sample_bytes(320 * 1024, 21), sample_bytes(24 * 1024, 22), &extra);
 }
 
 void finish(const Sweep &sweep) {
@@ -171,35 +172,36 @@ void finish(const Sweep &sweep) {
 }
 
 TEST(CorruptionSweep, SealedCompressedPackage) {
-  PackageFiles files = sweep_files();
-  BuiltPackage package = make_package(files, {"--main-parts", "3"});
+  PackageRequest request = sweep_request();
+  request.main_parts = 3;
+  TestPackage package = build_test_package(request);
   Sweep sweep("sealed compressed (" + std::to_string(package.image.size()) + " bytes, 5 streams)",
-              files.expected_files());
+              expected_files(request));
   sweep_record(&sweep, package);
   sweep_payload(&sweep, package, true);
   finish(sweep);
 }
 
 TEST(CorruptionSweep, SealedStoredPackage) {
-  PackageFiles files = sweep_files();
-  BuiltPackage package = make_package(files, {"--stored"});
-  Sweep sweep("sealed stored (" + std::to_string(package.image.size()) + " bytes)", files.expected_files());
+  PackageRequest request = sweep_request();
+  request.stored = true;
+  TestPackage package = build_test_package(request);
+  Sweep sweep("sealed stored (" + std::to_string(package.image.size()) + " bytes)", expected_files(request));
   sweep_record(&sweep, package);
   sweep_payload(&sweep, package, false);
   finish(sweep);
 }
 
 TEST(CorruptionSweep, UnsealedCompressedPayloadRestsOnTheBlockChecks) {
-  // A package from a tool without the seal: the record is trusted as before,
+  // A package from a tool without the seal: the record is trusted as it stands,
   // but the container's own checks must still catch every damaged or cut
   // payload.
-  PackageFiles files = sweep_files();
-  BuiltPackage package = make_package(files, {"--main-parts", "3"});
-  Bytes plain = plain_record_of(package);
-  for (int i = SEAL_AREA_OFFSET; i < SEAL_AREA_OFFSET + SEAL_AREA_SIZE; ++i) plain[i] = 0;
-  store_plain_record(&package, plain);
+  PackageRequest request = sweep_request();
+  request.main_parts = 3;
+  TestPackage package = build_test_package(request);
+  package.unseal();
   Sweep sweep("unsealed compressed payload (" + std::to_string(package.image.size()) + " bytes)",
-              files.expected_files());
+              expected_files(request));
   sweep_payload(&sweep, package, true);
   finish(sweep);
 }

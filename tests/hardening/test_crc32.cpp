@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "codec/crc32.h"
+#include "format/crc32.h"
 
 namespace {
 

@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "codec/byte_order.h"
+#include "codec/container.h"
 #include "codec/stream.h"
-#include "installer/integrity.h"
 #include "platform/win32.h"
-#include "tests/hardening/package_maker.h"
+#include "tests/hardening/hardening.h"
 #include "win32sim/sim.h"
 
 namespace {
@@ -24,17 +25,15 @@ uint64_t bytes_written(const InstallOutcome &outcome) {
 
 // Takes the seal off (so the installer's own guards are what is tested) and
 // makes header_check hold again after the record was changed.
-void unseal_and_fix_header(Bytes *plain) {
-  for (int i = SEAL_AREA_OFFSET; i < SEAL_AREA_OFFSET + SEAL_AREA_SIZE; ++i) (*plain)[i] = 0;
-  set_record_word(plain, OFFSET_HEADER_CHECK,
-                  record_word(*plain, OFFSET_PAYLOAD_OFFSET) ^ record_word(*plain, OFFSET_MAIN_SIZE) ^
-                      record_word(*plain, OFFSET_SECOND_SIZE) ^ record_word(*plain, OFFSET_RESERVED_16));
+void unseal_and_fix_header(TestPackage *package) {
+  package->unseal();
+  package->fix_header_check();
 }
 
 void expect_clean_failure(const InstallOutcome &outcome, uint64_t most_written, const std::string &what) {
   SCOPED_TRACE(what);
-  EXPECT_TRUE(outcome.texts == std::vector<std::string>{HARNESS_FAILURE_TEXT} ||
-              outcome.texts == std::vector<std::string>{HARNESS_BAD_HEADER_TEXT})
+  EXPECT_TRUE(outcome.texts == std::vector<std::string>{FAILURE_TEXT} ||
+              outcome.texts == std::vector<std::string>{BAD_HEADER_TEXT})
       << (outcome.texts.empty() ? std::string("no message") : outcome.texts[0]);
   EXPECT_FALSE(outcome.registered);
   EXPECT_TRUE(outcome.outside_writes.empty());
@@ -42,28 +41,24 @@ void expect_clean_failure(const InstallOutcome &outcome, uint64_t most_written, 
   EXPECT_LE(bytes_written(outcome), most_written);
 }
 
-PackageFiles small_files() {
-  PackageFiles files;
-  files.main = harness_sample(30000, 11);
-  files.second = harness_sample(2000, 12);
-  return files;
+PackageRequest small_request(bool stored = false) {
+  PackageRequest request = hardening_request(sample_bytes(30000, 11), sample_bytes(2000, 12));
+  request.stored = stored;
+  return request;
 }
 
 TEST(Limits, ExtremePayloadOffsetsFailCleanly) {
   for (bool stored : {false, true}) {
-    const BuiltPackage good = make_package(small_files(), stored ? std::vector<std::string>{"--stored"}
-                                                                 : std::vector<std::string>{});
+    const TestPackage good = build_test_package(small_request(stored));
     const int64_t size = static_cast<int64_t>(good.image.size());
     // (A positive offset inside the file is indistinguishable from a real
     // one in an unsealed stored package; the seal is what catches that.)
     const int64_t offsets[] = {-1, -640, INT32_MIN, size, size + 1, 0x7FFFFFFF};
     for (int64_t offset : offsets) {
-      BuiltPackage package = good;
-      Bytes plain = plain_record_of(package);
-      set_record_word(&plain, OFFSET_PAYLOAD_OFFSET, static_cast<uint32_t>(offset));
-      unseal_and_fix_header(&plain);
-      store_plain_record(&package, plain);
-      expect_clean_failure(harness_install(package.image, package.record_offset), package.image.size(),
+      TestPackage package = good;
+      package.set_word(OFFSET_PAYLOAD_OFFSET, static_cast<uint32_t>(offset));
+      unseal_and_fix_header(&package);
+      expect_clean_failure(install_in_fresh_world(package), package.image.size(),
                            std::string(stored ? "stored" : "compressed") + ", payload_offset " +
                                std::to_string(offset));
     }
@@ -71,16 +66,14 @@ TEST(Limits, ExtremePayloadOffsetsFailCleanly) {
 }
 
 TEST(Limits, StoredSizesNearAndPast2GiBFailWhenTheDataRunsOut) {
-  const BuiltPackage good = make_package(small_files(), {"--stored"});
+  const TestPackage good = build_test_package(small_request(true));
   const uint32_t sizes[] = {0x7FFFFFF0u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu};
   for (int field : {OFFSET_MAIN_SIZE, OFFSET_SECOND_SIZE, OFFSET_EXTRA_SIZE}) {
     for (uint32_t size : sizes) {
-      BuiltPackage package = good;
-      Bytes plain = plain_record_of(package);
-      set_record_word(&plain, field, size);
-      unseal_and_fix_header(&plain);
-      store_plain_record(&package, plain);
-      expect_clean_failure(harness_install(package.image, package.record_offset), package.image.size(),
+      TestPackage package = good;
+      package.set_word(field, size);
+      unseal_and_fix_header(&package);
+      expect_clean_failure(install_in_fresh_world(package), package.image.size(),
                            "field " + std::to_string(field) + " = " + std::to_string(size));
     }
   }
@@ -89,45 +82,38 @@ TEST(Limits, StoredSizesNearAndPast2GiBFailWhenTheDataRunsOut) {
 TEST(Limits, CompressedSizeWordsOnlyScaleTheProgressBar) {
   // In compressed mode the record's size words feed the progress range only
   // (each stream carries its own size); extreme values must not matter.
-  PackageFiles files = small_files();
-  BuiltPackage good = make_package(files, {"--main-parts", "3", "--dialog", "Installing..."});
+  PackageRequest request = small_request();
+  request.main_parts = 3;
+  request.dialog_text = "Installing...";
+  const TestPackage good = build_test_package(request);
   for (uint32_t size : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
-    BuiltPackage package = good;
-    Bytes plain = plain_record_of(package);
+    TestPackage package = good;
     for (int field : {OFFSET_MAIN_SIZE, OFFSET_SECOND_SIZE, OFFSET_MAIN_PART2_SIZE, OFFSET_MAIN_PART3_SIZE})
-      set_record_word(&plain, field, size);
-    unseal_and_fix_header(&plain);
-    store_plain_record(&package, plain);
-    InstallOutcome outcome = harness_install(package.image, package.record_offset);
-    EXPECT_EQ(outcome.texts, std::vector<std::string>{HARNESS_DONE_TEXT}) << size;
-    EXPECT_TRUE(outcome.windows_files == files.expected_files()) << size;
+      package.set_word(field, size);
+    unseal_and_fix_header(&package);
+    InstallOutcome outcome = install_in_fresh_world(package);
+    EXPECT_EQ(outcome.texts, std::vector<std::string>{DONE_TEXT}) << size;
+    EXPECT_TRUE(outcome.windows_files == expected_files(request)) << size;
   }
 }
 
 // The main stream's size block claims `size` (its checksum fixed, so only the
 // decoder's own limits stand in the way).
-BuiltPackage with_claimed_main_size(uint32_t size) {
-  BuiltPackage package = make_package(small_files());
-  Bytes plain = plain_record_of(package);
-  size_t at = record_word(plain, OFFSET_PAYLOAD_OFFSET);
-  uint32_t checksum = 0x68A5;
-  for (int i = 0; i < 4; ++i) {
-    package.image[at + 6 + i] = static_cast<uint8_t>(size >> (8 * i));
-    checksum += package.image[at + 6 + i];
-  }
-  package.image[at + 2] = static_cast<uint8_t>(checksum);
-  package.image[at + 3] = static_cast<uint8_t>(checksum >> 8);
-  unseal_and_fix_header(&plain);
-  store_plain_record(&package, plain);
+TestPackage with_claimed_main_size(uint32_t size) {
+  TestPackage package = build_test_package(small_request());
+  uint8_t *size_block = package.image.data() + package.payload_offset();
+  write_le32(size_block + BLOCK_HEADER_SIZE, size);
+  write_block_header(size_block, SIZE_BLOCK_LENGTH);
+  unseal_and_fix_header(&package);
   return package;
 }
 
 TEST(Limits, AStreamClaimingAHugeSizeFailsAsSoonAsItsDataRunsOut) {
   for (uint32_t size : {0x00100000u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
-    BuiltPackage package = with_claimed_main_size(size);
+    TestPackage package = with_claimed_main_size(size);
     // The stream holds 30000 bytes' worth of bits; a few more may come out of
     // the zero bits that stand in for missing input, no more.
-    expect_clean_failure(harness_install(package.image, package.record_offset), 30000 + 4096,
+    expect_clean_failure(install_in_fresh_world(package), 30000 + 4096,
                          "claimed size " + std::to_string(size));
     uint64_t asked = 0;
     for (DWORD count : sim().read_requests) asked += count;
@@ -137,36 +123,32 @@ TEST(Limits, AStreamClaimingAHugeSizeFailsAsSoonAsItsDataRunsOut) {
 
 TEST(Limits, AFullDiskFailsTheInstall) {
   for (bool stored : {false, true}) {
-    BuiltPackage package = make_package(small_files(), stored ? std::vector<std::string>{"--stored"}
-                                                              : std::vector<std::string>{});
-    InstallOutcome outcome = harness_install(package.image, package.image.data() + package.record_offset, 20000);
+    TestPackage package = build_test_package(small_request(stored));
+    InstallOutcome outcome = install_in_fresh_world(package, 20000);
     expect_clean_failure(outcome, 20000, stored ? "stored" : "compressed");
   }
 }
 
 TEST(Limits, NamesOf63CharactersInstallUnderThatName) {
-  PackageFiles files = small_files();
-  files.main_name = std::string(59, 'M') + ".SCR";
-  files.second_name = std::string(63, 's');
-  ASSERT_EQ(files.main_name.size(), 63u);
-  BuiltPackage package = make_package(files);
-  InstallOutcome outcome = harness_install(package.image, package.record_offset);
-  EXPECT_EQ(outcome.texts, std::vector<std::string>{HARNESS_DONE_TEXT});
-  EXPECT_TRUE(outcome.registered);
-  EXPECT_TRUE(outcome.windows_files == files.expected_files());
+  PackageRequest request = small_request();
+  request.main_name = std::string(59, 'M') + ".SCR";
+  request.second_name = std::string(63, 's');
+  ASSERT_EQ(request.main_name.size(), 63u);
+  expect_installed(install_in_fresh_world(build_test_package(request)), request);
 }
 
 TEST(Limits, SlotsWithoutTerminatorsAreCutAtTheirEnd) {
-  BuiltPackage package = make_package(small_files(), {"--stored"});
-  Bytes plain = plain_record_of(package);
-  // Every text slot filled to its last byte, none terminated.
-  for (int slot = OFFSET_MAIN_FILE_NAME; slot < OFFSET_RECORD_SIGNATURE; slot += TEXT_SLOT_SIZE)
+  TestPackage package = build_test_package(small_request(true));
+  // Every text slot filled to its last byte, none terminated; the
+  // confirmation question too (the simulation answers yes).
+  for (int32_t slot = FIRST_TEXT_SLOT; slot < END_OF_TEXT_SLOTS; slot += TEXT_SLOT_SIZE) {
+    std::string text;
     for (int i = 0; i < TEXT_SLOT_SIZE; ++i)
-      plain[slot + i] = static_cast<uint8_t>(slot == OFFSET_MAIN_FILE_NAME ? 'A' + i % 26 : 'a' + slot / 64);
-  // The confirmation question too; the simulation answers yes.
-  unseal_and_fix_header(&plain);
-  store_plain_record(&package, plain);
-  InstallOutcome outcome = harness_install(package.image, package.record_offset);
+      text += static_cast<char>(slot == OFFSET_MAIN_FILE_NAME ? 'A' + i % 26 : 'a' + slot / 64);
+    package.set_text(slot, text);
+  }
+  unseal_and_fix_header(&package);
+  InstallOutcome outcome = install_in_fresh_world(package);
 
   EXPECT_TRUE(outcome.outside_writes.empty());
   EXPECT_EQ(outcome.open_handles, 0);
@@ -202,13 +184,10 @@ DecodeRun decode_file(const Bytes &stream) {
 }
 
 void put_block(Bytes *out, const Bytes &data) {
-  uint32_t checksum = 0x68A5;
-  for (uint8_t b : data) checksum += b;
-  uint32_t length = static_cast<uint32_t>(data.size() + 6);
-  Bytes header = {0x52, 0x43, static_cast<uint8_t>(checksum), static_cast<uint8_t>(checksum >> 8),
-                  static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8)};
-  out->insert(out->end(), header.begin(), header.end());
+  size_t start = out->size();
+  out->resize(start + BLOCK_HEADER_SIZE);
   out->insert(out->end(), data.begin(), data.end());
+  write_block_header(out->data() + start, static_cast<int32_t>(data.size() + BLOCK_HEADER_SIZE));
 }
 
 TEST(Limits, DecodingIsBoundedByItsInput) {
@@ -221,7 +200,7 @@ TEST(Limits, DecodingIsBoundedByItsInput) {
     put_block(&stream, {0xFF, 0xFF, 0xFF, 0x7F});
     size_t data_bytes = 0;
     for (int b = 0; b < blocks; ++b) {
-      Bytes data = harness_sample(10234, 100 + b);
+      Bytes data = sample_bytes(10234, 100 + b);
       data_bytes += data.size();
       put_block(&stream, data);
     }

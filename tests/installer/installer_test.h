@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/installer/package_builder.h"
+#include "tests/support/install_harness.h"
 #include "win32sim/sim.h"
 
 class InstallerTest : public ::testing::Test {

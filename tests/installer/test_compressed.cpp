@@ -15,7 +15,7 @@ Bytes concat(std::initializer_list<Bytes> parts) {
 
 TEST_F(CompressedTest, TwoStreamsWriteMainAndSecond) {
   const Bytes main = sample_bytes(30000, 20), second = sample_bytes(500, 21);
-  Package p = compressed_package({main}, second);
+  TestPackage p = compressed_package({main}, second);
   p.set_text(OFFSET_DONE_TEXT, "Done.");
   run_installer(p);
   EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), main);
@@ -28,7 +28,7 @@ TEST_F(CompressedTest, FiveStreamsAssembleTheMainFileInOrder) {
   // Sizes chosen so that streams end on short and on full blocks.
   const Bytes extra = sample_bytes(777, 22), p1 = sample_bytes(40000, 23), p2 = sample_bytes(10236, 24),
               p3 = sample_bytes(5, 25), second = sample_bytes(12000, 26);
-  Package p = compressed_package({p1, p2, p3}, second, &extra);
+  TestPackage p = compressed_package({p1, p2, p3}, second, &extra);
   run_installer(p);
   EXPECT_EQ(sim_read_file(in_windows("EXTRA.TXT")), extra);
   EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), concat({p1, p2, p3}));
@@ -38,7 +38,7 @@ TEST_F(CompressedTest, FiveStreamsAssembleTheMainFileInOrder) {
 
 TEST_F(CompressedTest, PartThreeMayFollowWithoutPartTwo) {
   const Bytes p1 = sample_bytes(3000, 27), p3 = sample_bytes(2000, 28), second = sample_bytes(10, 29);
-  Package p = compressed_package({p1, {}, p3}, second);
+  TestPackage p = compressed_package({p1, {}, p3}, second);
   ASSERT_EQ(p.word(OFFSET_MAIN_PART2_SIZE), 0u);
   run_installer(p);
   EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), concat({p1, p3}));
@@ -48,9 +48,9 @@ TEST_F(CompressedTest, PartThreeMayFollowWithoutPartTwo) {
 TEST_F(CompressedTest, DamagedPartTwoKeepsPartOneAndWritesNoSecondFile) {
   const Bytes p1 = sample_bytes(25000, 30), p2 = sample_bytes(30000, 31), second = sample_bytes(100, 32);
   const size_t part1_length = compress(p1).size();
-  Package p = compressed_package({p1, p2}, second);
+  TestPackage p = compressed_package({p1, p2}, second);
   p.set_text(OFFSET_DONE_TEXT, "Done.");
-  p.payload[part1_length + 10240 + 100] ^= 0x40;  // a data byte of part 2's second block
+  p.image[p.payload_offset() + part1_length + 10240 + 100] ^= 0x40;  // a data byte of part 2's second block
   run_installer(p);
   const Bytes written = sim_read_file(in_windows("SAVER.SCR"));
   ASSERT_GE(written.size(), p1.size());
@@ -63,7 +63,7 @@ TEST_F(CompressedTest, DamagedPartTwoKeepsPartOneAndWritesNoSecondFile) {
 
 TEST_F(CompressedTest, UnwritableSecondFileFailsAfterTheMainFile) {
   const Bytes main = sample_bytes(5000, 33);
-  Package p = compressed_package({main}, sample_bytes(10, 34));
+  TestPackage p = compressed_package({main}, sample_bytes(10, 34));
   p.set_text(OFFSET_DONE_TEXT, "Done.");
   sim().unopenable.insert(sim_lower(in_windows("SAVER.DAT")));
   run_installer(p);
@@ -72,7 +72,7 @@ TEST_F(CompressedTest, UnwritableSecondFileFailsAfterTheMainFile) {
 }
 
 TEST_F(CompressedTest, UncreatableMainFileReadsNoFurtherStream) {
-  Package p = compressed_package({sample_bytes(5000, 39), sample_bytes(5000, 40)}, sample_bytes(10, 41));
+  TestPackage p = compressed_package({sample_bytes(5000, 39), sample_bytes(5000, 40)}, sample_bytes(10, 41));
   sim().unopenable.insert(sim_lower(in_windows("SAVER.SCR")));
   run_installer(p);
   EXPECT_FALSE(sim_file_exists(in_windows("SAVER.DAT")));
@@ -81,14 +81,14 @@ TEST_F(CompressedTest, UncreatableMainFileReadsNoFurtherStream) {
 }
 
 TEST_F(CompressedTest, PayloadEndingEarlyFailsTheInstall) {
-  Package p = compressed_package({sample_bytes(5000, 35)}, sample_bytes(3000, 36));
-  p.payload.resize(p.payload.size() - 20);
+  TestPackage p = compressed_package({sample_bytes(5000, 35)}, sample_bytes(3000, 36));
+  p.image.resize(p.image.size() - 20);
   run_installer(p);
   EXPECT_EQ(box_texts(), Texts{"Install failed."});
 }
 
 TEST_F(CompressedTest, FullDiskFailsTheInstall) {
-  Package p = compressed_package({sample_bytes(30000, 37)}, sample_bytes(10, 38));
+  TestPackage p = compressed_package({sample_bytes(30000, 37)}, sample_bytes(10, 38));
   sim().disk_space = 15000;
   p.set_text(OFFSET_DONE_TEXT, "Done.");
   run_installer(p);

@@ -1,7 +1,6 @@
 // The progress dialog around a compressed install, and the message pump the
 // stream driver calls.
 #include "codec/stream_io.h"
-#include "installer/test_hooks.h"
 #include "platform/win32.h"
 #include "tests/installer/installer_test.h"
 #include "ui/resource_ids.h"
@@ -10,8 +9,8 @@ namespace {
 
 class ProgressTest : public InstallerTest {
  protected:
-  static Package dialog_package(const Bytes &main, uint32_t flags = FLAG_COMPRESSED) {
-    Package p = compressed_package({main}, sample_bytes(100, 50));
+  static TestPackage dialog_package(const Bytes &main, uint32_t flags = FLAG_COMPRESSED) {
+    TestPackage p = compressed_package({main}, sample_bytes(100, 50));
     p.set_word(OFFSET_FLAGS, flags);
     p.set_text(OFFSET_DIALOG_TEXT, "Unpacking the saver...");
     return p;
@@ -32,7 +31,7 @@ TEST_F(ProgressTest, DialogOnlyWithCompressionDialogTextAndNoSilence) {
   };
   for (const Case &c : cases) {
     sim_reset();
-    Package p = (c.flags & FLAG_COMPRESSED) ? compressed_package({sample_bytes(2000, 51)}, {})
+    TestPackage p = (c.flags & FLAG_COMPRESSED) ? compressed_package({sample_bytes(2000, 51)}, {})
                                             : stored_package(sample_bytes(2000, 51), {});
     p.set_word(OFFSET_FLAGS, c.flags);
     p.set_text(OFFSET_DIALOG_TEXT, c.dialog_text);
@@ -45,7 +44,7 @@ TEST_F(ProgressTest, DialogOnlyWithCompressionDialogTextAndNoSilence) {
 
 TEST_F(ProgressTest, DialogIsCentredLabelledAndEndedBeforeTheMessage) {
   const Bytes main = sample_bytes(60000, 52);
-  Package p = dialog_package(main);
+  TestPackage p = dialog_package(main);
   p.set_text(OFFSET_DONE_TEXT, "Done.");
   run_installer(p);
 
@@ -71,13 +70,14 @@ TEST_F(ProgressTest, DialogIsCentredLabelledAndEndedBeforeTheMessage) {
 
 TEST_F(ProgressTest, RangeCountsKibOfAllFiveSizesInSixteenBits) {
   // In compressed mode the size words only feed the bar (and flag presence).
-  Package p = compressed_package({sample_bytes(100, 53), sample_bytes(100, 54), sample_bytes(100, 55)},
+  TestPackage p = compressed_package({sample_bytes(100, 53), sample_bytes(100, 54), sample_bytes(100, 55)},
                                  sample_bytes(100, 56));
   p.set_text(OFFSET_DIALOG_TEXT, "Unpacking...");
   p.set_word(OFFSET_MAIN_SIZE, 49152);
   p.set_word(OFFSET_MAIN_PART2_SIZE, 18708);
   p.set_word(OFFSET_MAIN_PART3_SIZE, 18708);
   p.set_word(OFFSET_SECOND_SIZE, 2979040);
+  p.fix_header_check();
   run_installer(p);
   EXPECT_EQ(sim().progress_min, 0);
   EXPECT_EQ(sim().progress_max, 2993);
@@ -87,13 +87,14 @@ TEST_F(ProgressTest, RangeCountsKibOfAllFiveSizesInSixteenBits) {
   p = dialog_package(sample_bytes(100, 57));
   p.set_word(OFFSET_MAIN_SIZE, 67108864);
   p.set_word(OFFSET_SECOND_SIZE, 0);
+  p.fix_header_check();
   run_installer(p);
   EXPECT_EQ(sim().progress_max, 0) << "65536 KiB keeps only its low 16 bits";
 }
 
 TEST_F(ProgressTest, FailedDialogCreationInstallsNothingAndSaysNothing) {
   sim().fail_dialog_creation = true;
-  Package p = dialog_package(sample_bytes(1000, 54));
+  TestPackage p = dialog_package(sample_bytes(1000, 54));
   p.set_text(OFFSET_DONE_TEXT, "Done.");
   run_installer(p);
   EXPECT_EQ(own_file_opens(), 0);
@@ -102,7 +103,7 @@ TEST_F(ProgressTest, FailedDialogCreationInstallsNothingAndSaysNothing) {
 
 TEST_F(ProgressTest, InstallStartsOnceHoweverManyPaints) {
   sim().dialog_initial_paints = 5;
-  Package p = dialog_package(sample_bytes(400000, 55));
+  TestPackage p = dialog_package(sample_bytes(400000, 55));
   p.set_text(OFFSET_DONE_TEXT, "Done.");
   int injected = 0;
   sim().on_peek = [&] {
@@ -126,7 +127,7 @@ class PumpTest : public InstallerTest {
  protected:
   void SetUp() override {
     InstallerTest::SetUp();
-    installer_reset_for_tests(nullptr);
+    fresh_process(nullptr);
     target = sim_add_window("queue owner");
     sim_window(target)->ours = true;
   }

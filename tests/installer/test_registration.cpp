@@ -1,7 +1,7 @@
 // Registering the screen saver (the short-name scan included) and handing
 // the foreground back.
+#include "installer/hand_back.h"
 #include "installer/registration.h"
-#include "installer/test_hooks.h"
 #include "platform/win32.h"
 #include "tests/installer/installer_test.h"
 
@@ -13,7 +13,7 @@ TEST_F(RegistrationTest, SuccessfulInstallRegistersAndActivatesTheSaver) {
   const std::string ini = "[boot]\r\nshell=x\r\nSCRNSAVE.EXE=C:\\OLD.SCR\r\n[other]\r\nSCRNSAVE.EXE=keep\r\n";
   sim_write_file(in_windows("system.ini"), Bytes(ini.begin(), ini.end()));
   HWND display = sim_add_window("Display Properties");
-  Package p = stored_package(sample_bytes(10, 40), {});
+  TestPackage p = stored_package(sample_bytes(10, 40), {});
   p.set_text(OFFSET_DONE_TEXT, "Done.");
   run_installer(p);
 
@@ -34,7 +34,7 @@ TEST_F(RegistrationTest, SuccessfulInstallRegistersAndActivatesTheSaver) {
 
 TEST_F(RegistrationTest, LongNameIsRegisteredByItsAlternateName) {
   sim().alternate_names[sim_lower(in_windows("My Lovely Saver.scr"))] = "MYLOVE~1.SCR";
-  Package p = stored_package(sample_bytes(10, 41), {});
+  TestPackage p = stored_package(sample_bytes(10, 41), {});
   p.set_text(OFFSET_MAIN_FILE_NAME, "My Lovely Saver.scr");
   run_installer(p);
   EXPECT_EQ(sim_profile_string(in_windows("system.ini"), "boot", "SCRNSAVE.EXE"), "C:\\WINDOWS\\MYLOVE~1.SCR");
@@ -43,7 +43,7 @@ TEST_F(RegistrationTest, LongNameIsRegisteredByItsAlternateName) {
 }
 
 TEST_F(RegistrationTest, ShortNameScan) {
-  installer_reset_for_tests(nullptr);
+  fresh_process(nullptr);
   struct Case {
     std::string name;
     bool searched;
@@ -65,7 +65,7 @@ TEST_F(RegistrationTest, ShortNameScan) {
 }
 
 TEST_F(RegistrationTest, ShortPathFallsBackToTheLongPath) {
-  installer_reset_for_tests(nullptr);
+  fresh_process(nullptr);
   // The search finds nothing.
   EXPECT_EQ(std::string(short_install_path("MISSING FILE.SCR")), in_windows("MISSING FILE.SCR"));
   EXPECT_EQ(sim().find_closes, 0);

@@ -1,6 +1,5 @@
 // Start-up, the question, the one outcome message, the header check and
 // finding the own file.
-#include "installer/test_hooks.h"
 #include "platform/win32.h"
 #include "tests/installer/installer_test.h"
 
@@ -12,9 +11,7 @@ const Bytes SECOND = sample_bytes(700, 2);
 class StartupTest : public InstallerTest {};
 
 TEST_F(StartupTest, UnfilledStubReportsThatItHoldsNothing) {
-  sim_clear_records();
-  installer_reset_for_tests(nullptr);
-  EXPECT_EQ(WinMain(nullptr, nullptr, const_cast<LPSTR>(""), 1), 0);
+  run_installer(stand_in_stub(), nullptr);
 
   ASSERT_EQ(sim().message_boxes.size(), 1u);
   EXPECT_EQ(sim().message_boxes[0].text, "This installer holds no screen saver.");
@@ -28,10 +25,9 @@ TEST_F(StartupTest, UnfilledStubReportsThatItHoldsNothing) {
 TEST_F(StartupTest, HeaderMismatchInstallsNothingAndShowsOnlyItsOwnText) {
   for (std::string bad_header : {"Damaged installer.", ""}) {
     sim_reset();
-    Package p = stored_package(MAIN, SECOND);
+    TestPackage p = stored_package(MAIN, SECOND);
     p.set_text(OFFSET_BAD_HEADER_TEXT, bad_header);
     p.set_word(OFFSET_RESERVED_16, 0x100);  // covered by the check
-    p.fix_header_check = false;
     run_installer(p);
     EXPECT_TRUE(sim().create_files.empty());
     EXPECT_EQ(box_texts(), bad_header.empty() ? Texts{} : Texts{bad_header});
@@ -47,7 +43,7 @@ TEST_F(StartupTest, QuestionDecidesWhetherToInstall) {
     sim_reset();
     sim().message_box_answers = {c.answer};
     HWND other = sim_add_window("Editor");
-    Package p = stored_package(MAIN, SECOND);
+    TestPackage p = stored_package(MAIN, SECOND);
     p.set_text(OFFSET_CONFIRM_TEXT, "Install the saver?");
     p.set_text(OFFSET_DONE_TEXT, "Done.");
     run_installer(p);
@@ -65,7 +61,7 @@ TEST_F(StartupTest, QuestionDecidesWhetherToInstall) {
 TEST_F(StartupTest, SilentModeAsksTheQuestionButShowsNoOutcome) {
   for (bool fail : {false, true}) {
     sim_reset();
-    Package p = stored_package(MAIN, SECOND);
+    TestPackage p = stored_package(MAIN, SECOND);
     p.set_word(OFFSET_FLAGS, FLAG_SILENT);
     p.set_text(OFFSET_CONFIRM_TEXT, "Sure?");
     p.set_text(OFFSET_DONE_TEXT, "Done.");
@@ -78,7 +74,7 @@ TEST_F(StartupTest, SilentModeAsksTheQuestionButShowsNoOutcome) {
 
 TEST_F(StartupTest, OneOutcomeMessagePerRun) {
   // Success with and without done_text.
-  Package p = stored_package(MAIN, SECOND);
+  TestPackage p = stored_package(MAIN, SECOND);
   p.set_text(OFFSET_DONE_TEXT, "Saver installed.");
   run_installer(p);
   EXPECT_EQ(box_texts(), Texts{"Saver installed."});
@@ -101,7 +97,7 @@ TEST_F(StartupTest, OneOutcomeMessagePerRun) {
 }
 
 TEST_F(StartupTest, OwnFileIsRetriedWithExeAppended) {
-  Package p = stored_package(MAIN, SECOND);
+  TestPackage p = stored_package(MAIN, SECOND);
   sim().argv0 = "C:\\TEMP\\SETUP";
   run_installer(p);
   ASSERT_GE(sim().create_files.size(), 2u);
@@ -120,7 +116,7 @@ TEST_F(StartupTest, OwnFileThatCannotBeFoundFailsTheInstall) {
   for (const std::string &argv0 : std::vector<std::string>{"C:\\TEMP\\GONE.EXE", "C:\\TEMP\\GONE", "C:\\TEMP\\x.Exe", too_long}) {
     sim_reset();
     sim().argv0 = argv0;
-    Package p = stored_package(MAIN, SECOND);
+    TestPackage p = stored_package(MAIN, SECOND);
     run_installer(p);
     EXPECT_EQ(box_texts(), Texts{"Install failed."}) << argv0;
     EXPECT_FALSE(sim_file_exists(in_windows("SAVER.SCR")));

@@ -15,7 +15,7 @@ std::vector<DWORD> own_file_reads() {
 
 TEST_F(StoredTest, CopiesEachFileInChunksOf16384) {
   const Bytes extra = sample_bytes(16384, 3), main = sample_bytes(16385, 4), second;
-  Package p = stored_package(main, second, &extra);
+  TestPackage p = stored_package(main, second, &extra);
   p.set_text(OFFSET_DONE_TEXT, "Done.");
   run_installer(p);
 
@@ -34,7 +34,7 @@ TEST_F(StoredTest, CopiesEachFileInChunksOf16384) {
 }
 
 TEST_F(StoredTest, NoExtraSizeMeansNoExtraFile) {
-  Package p = stored_package(sample_bytes(10, 5), sample_bytes(20, 6));
+  TestPackage p = stored_package(sample_bytes(10, 5), sample_bytes(20, 6));
   p.set_text(OFFSET_EXTRA_FILE_NAME, "..");  // never looked at
   run_installer(p);
   EXPECT_FALSE(sim_file_exists(in_windows("EXTRA.TXT")));
@@ -58,7 +58,7 @@ TEST_F(StoredTest, WindowsDirectoryVariants) {
     sim().windows_dir_fails = c.fails;
     sim_make_dir(c.dir);
     sim_make_dir("c:\\win95");
-    Package p = stored_package(sample_bytes(50, 7), {});
+    TestPackage p = stored_package(sample_bytes(50, 7), {});
     run_installer(p);
     EXPECT_EQ(sim_read_file(c.expected_main), sample_bytes(50, 7)) << c.dir;
     EXPECT_EQ(creations_of(c.expected_main), 1) << c.dir;
@@ -68,7 +68,7 @@ TEST_F(StoredTest, WindowsDirectoryVariants) {
 TEST_F(StoredTest, DisplayPropertiesIsAskedToLetGoOnceThenCreationIsRetried) {
   HWND display = sim_add_window("Display Properties");
   sim().locked[sim_lower(in_windows("SAVER.SCR"))] = display;
-  Package p = stored_package(sample_bytes(100, 8), sample_bytes(10, 9));
+  TestPackage p = stored_package(sample_bytes(100, 8), sample_bytes(10, 9));
   run_installer(p);
 
   EXPECT_EQ(creations_of(in_windows("SAVER.SCR")), 2);
@@ -85,7 +85,7 @@ TEST_F(StoredTest, UncreatableFileFailsAfterAtMostOneRetry) {
     sim_reset();
     if (window_open) sim_add_window("Display Properties");
     sim().unopenable.insert(sim_lower(in_windows("SAVER.SCR")));
-    Package p = stored_package(sample_bytes(100, 8), sample_bytes(10, 9));
+    TestPackage p = stored_package(sample_bytes(100, 8), sample_bytes(10, 9));
     run_installer(p);
     EXPECT_EQ(creations_of(in_windows("SAVER.SCR")), window_open ? 2 : 1);
     EXPECT_EQ(sim().sleeps, window_open ? std::vector<DWORD>{1000} : std::vector<DWORD>{});
@@ -98,7 +98,7 @@ TEST_F(StoredTest, UncreatableFileFailsAfterAtMostOneRetry) {
 TEST_F(StoredTest, NamesThatAreNotPlainAreNeverCreated) {
   for (std::string name : {"", ".", "..", "..\\ESCAPE.SCR", "SUB/ESCAPE.SCR", "C:ESCAPE.SCR"}) {
     sim_reset();
-    Package p = stored_package(sample_bytes(10, 10), sample_bytes(10, 11));
+    TestPackage p = stored_package(sample_bytes(10, 10), sample_bytes(10, 11));
     p.set_text(OFFSET_MAIN_FILE_NAME, name);
     run_installer(p);
     EXPECT_EQ(box_texts(), Texts{"Install failed."}) << name;
@@ -110,17 +110,17 @@ TEST_F(StoredTest, NamesThatAreNotPlainAreNeverCreated) {
 
 TEST_F(StoredTest, InstallerNeverOverwritesItself) {
   sim().windows_dir = "C:\\TEMP";  // the installer runs from the Windows directory
-  Package p = stored_package(sample_bytes(10, 18), {});
+  TestPackage p = stored_package(sample_bytes(10, 18), {});
   p.set_text(OFFSET_MAIN_FILE_NAME, "setup.exe");
   run_installer(p);
   EXPECT_EQ(box_texts(), Texts{"Install failed."});
-  EXPECT_EQ(sim_read_file(OWN_FILE).size(), IMAGE_SIZE + p.payload.size());
+  EXPECT_EQ(sim_read_file(OWN_FILE), p.image);
 }
 
 TEST_F(StoredTest, PathsThatDoNotFitFailInsteadOfOverflowing) {
   // 250 + '\' + 9 + zero = 261 bytes: one too many for the path buffer.
   sim().windows_dir = "C:\\" + std::string(247, 'W');
-  Package p = stored_package(sample_bytes(10, 12), {});
+  TestPackage p = stored_package(sample_bytes(10, 12), {});
   run_installer(p);
   EXPECT_EQ(box_texts(), Texts{"Install failed."});
   for (const SimCreateFile &call : sim().create_files) EXPECT_NE(call.access, GENERIC_WRITE);
@@ -135,9 +135,9 @@ TEST_F(StoredTest, PathsThatDoNotFitFailInsteadOfOverflowing) {
 
 TEST_F(StoredTest, InstallerCutShortFailsWithoutWritingStaleBytes) {
   const Bytes main = sample_bytes(20000, 13);
-  Package p = stored_package(main, sample_bytes(10, 14));
+  TestPackage p = stored_package(main, sample_bytes(10, 14));
   p.set_text(OFFSET_DONE_TEXT, "Done.");
-  p.payload.resize(17000);  // a download that stopped inside the main file
+  p.image.resize(p.payload_offset() + 17000);  // a download that stopped inside the main file
   run_installer(p);
   EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), Bytes(main.begin(), main.begin() + 17000));
   EXPECT_FALSE(sim_file_exists(in_windows("SAVER.DAT")));
@@ -148,7 +148,7 @@ TEST_F(StoredTest, FullDiskFailsTheInstall) {
   for (int64_t space : {int64_t(5000), int64_t(20010)}) {  // inside the main file, inside the second
     sim_reset();
     sim().disk_space = space;
-    Package p = stored_package(sample_bytes(20000, 15), sample_bytes(100, 16));
+    TestPackage p = stored_package(sample_bytes(20000, 15), sample_bytes(100, 16));
     p.set_text(OFFSET_DONE_TEXT, "Done.");
     run_installer(p);
     EXPECT_EQ(box_texts(), Texts{"Install failed."}) << space;
@@ -157,7 +157,7 @@ TEST_F(StoredTest, FullDiskFailsTheInstall) {
 }
 
 TEST_F(StoredTest, TextSlotWithoutTerminatorIsReadAsItsFirst63Characters) {
-  Package p = stored_package(sample_bytes(10, 17), {});
+  TestPackage p = stored_package(sample_bytes(10, 17), {});
   p.set_text(OFFSET_DONE_TEXT, std::string(64, 'D'));
   p.set_text(OFFSET_FAILURE_TEXT, "next slot");
   run_installer(p);

@@ -1,24 +1,17 @@
-#include "tests/hardening/install_harness.h"
-
-#include <string.h>
+#include "tests/support/install_harness.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <stdexcept>
 
 #include "installer/config.h"
-#include "installer/test_hooks.h"
 #include "platform/win32.h"
+#include "ui/progress_dialog.h"
 #include "win32sim/sim.h"
 
 namespace fs = std::filesystem;
 
-const char HARNESS_OWN_FILE[] = "C:\\TEMP\\SETUP.EXE";
-const char HARNESS_DONE_TEXT[] = "Installed.";
-const char HARNESS_FAILURE_TEXT[] = "Installation failed.";
-const char HARNESS_BAD_HEADER_TEXT[] = "This installer is damaged.";
+const char OWN_FILE[] = "C:\\TEMP\\SETUP.EXE";
+
+std::string in_windows(const std::string &name) { return "C:\\WINDOWS\\" + name; }
 
 bool InstallOutcome::showed(const std::string &text) const {
   for (const std::string &t : texts)
@@ -26,25 +19,20 @@ bool InstallOutcome::showed(const std::string &text) const {
   return false;
 }
 
-Bytes harness_stub(size_t before, size_t after) {
-  // The stub's record image as compiled: a fresh process holds it unchanged.
-  installer_reset_for_tests(nullptr);
-  const uint8_t *record = reinterpret_cast<const uint8_t *>(&install_config);
-  Bytes stub;
-  for (size_t i = 0; i < before; ++i) stub.push_back(static_cast<uint8_t>(i * 7 + 3));
-  stub.insert(stub.end(), record, record + CONFIG_SIZE);
-  for (size_t i = 0; i < after; ++i) stub.push_back(static_cast<uint8_t>(i * 13 + 5));
-  return stub;
+void fresh_process(const uint8_t *scrambled_record) {
+  installer_reset_for_tests(scrambled_record);
+  ui_reset_for_tests();
 }
 
-size_t harness_find_record(const Bytes &image) {
-  uint8_t scrambled[RECORD_SIGNATURE_SIZE];
-  for (int i = 0; i < RECORD_SIGNATURE_SIZE; ++i)
-    scrambled[i] = static_cast<uint8_t>(RECORD_SIGNATURE[i] ^ CONFIG_KEY);
-  for (size_t at = OFFSET_RECORD_SIGNATURE; at + CONFIG_SIZE - OFFSET_RECORD_SIGNATURE <= image.size(); ++at)
-    if (memcmp(image.data() + at, scrambled, RECORD_SIGNATURE_SIZE) == 0)
-      return at - OFFSET_RECORD_SIGNATURE;
-  return SIZE_MAX;
+int run_installer(const Bytes &image, const uint8_t *scrambled_record) {
+  sim_write_file(OWN_FILE, image);
+  sim_clear_records();
+  fresh_process(scrambled_record);
+  return WinMain(nullptr, nullptr, const_cast<LPSTR>(""), 1);
+}
+
+int run_installer(const TestPackage &package) {
+  return run_installer(package.image, package.image.data() + package.record_offset);
 }
 
 namespace {
@@ -62,7 +50,7 @@ bool directly_in_windows_dir(const std::string &path) {
 void collect_files(InstallOutcome *outcome) {
   fs::path root = sim().root;
   fs::path windows = sim_host_path(sim().windows_dir);
-  fs::path own = sim_host_path(HARNESS_OWN_FILE);
+  fs::path own = sim_host_path(OWN_FILE);
   std::error_code error;
   for (auto it = fs::recursive_directory_iterator(root, error); it != fs::recursive_directory_iterator();
        it.increment(error)) {
@@ -73,7 +61,7 @@ void collect_files(InstallOutcome *outcome) {
     if (path.parent_path() == windows) {
       std::string name = path.filename().string();
       if (name == "system.ini") continue;
-      outcome->windows_files[name] = harness_read_host_file(path.string());
+      outcome->windows_files[name] = sim_read_file(in_windows(name));
     } else {
       outcome->outside_writes.push_back("file left outside: " + path.string());
     }
@@ -82,16 +70,11 @@ void collect_files(InstallOutcome *outcome) {
 
 }  // namespace
 
-InstallOutcome harness_install(const Bytes &image, const uint8_t *scrambled_record, int64_t disk_space) {
+InstallOutcome install_in_fresh_world(const Bytes &image, const uint8_t *scrambled_record, int64_t disk_space) {
   sim_reset();
-  sim().argv0 = HARNESS_OWN_FILE;
-  sim_write_file(HARNESS_OWN_FILE, image);
-  sim_clear_records();
   sim().disk_space = disk_space;
-  installer_reset_for_tests(scrambled_record);
-  WinMain(nullptr, nullptr, const_cast<LPSTR>(""), 1);
-
   InstallOutcome outcome;
+  outcome.exit_code = run_installer(image, scrambled_record);
   outcome.open_handles = sim_open_handles();
   for (const SimMessageBox &box : sim().message_boxes) outcome.texts.push_back(box.text);
   outcome.message_boxes = static_cast<int>(outcome.texts.size());
@@ -105,39 +88,6 @@ InstallOutcome harness_install(const Bytes &image, const uint8_t *scrambled_reco
   return outcome;
 }
 
-InstallOutcome harness_install(const Bytes &image, size_t record_offset) {
-  if (record_offset == SIZE_MAX || record_offset + CONFIG_SIZE > image.size())
-    throw std::runtime_error("harness: no record in the image");
-  return harness_install(image, image.data() + record_offset);
-}
-
-Bytes harness_sample(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  static const char *const WORDS[] = {"screen ", "saver ", "kestrune ", "window ", "the ", "of ",
-                                      "\r\n", "0123 ", "WinMain", "\x00\x00\x00\x00"};
-  Bytes out;
-  while (out.size() < size) {
-    if (random() % 4 == 0) {
-      size_t noise = random() % 64;
-      for (size_t i = 0; i < noise; ++i) out.push_back(static_cast<uint8_t>(random()));
-    } else {
-      const char *word = WORDS[random() % 10];
-      size_t length = word[0] == 0 ? 4 : strlen(word);
-      out.insert(out.end(), word, word + length);
-    }
-  }
-  out.resize(size);
-  return out;
-}
-
-Bytes harness_read_host_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void harness_write_host_file(const std::string &path, const Bytes &bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
+InstallOutcome install_in_fresh_world(const TestPackage &package, int64_t disk_space) {
+  return install_in_fresh_world(package.image, package.image.data() + package.record_offset, disk_space);
 }

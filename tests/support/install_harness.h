@@ -1,6 +1,6 @@
-// Runs whole installers on the simulated Win32 layer and sums up what each
-// run did, for the hardening tests, the corrupted-installer sweep and the
-// install fuzz target.
+// Runs whole installers on the simulated Win32 layer through WinMain, and sums
+// up what a run did, for the installer and hardening tests and the install
+// fuzz target.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -9,24 +9,28 @@
 #include <string>
 #include <vector>
 
-using Bytes = std::vector<uint8_t>;
+#include "tests/support/package_builder.h"
 
 // Where the installer's own file lives in the simulation.
-extern const char HARNESS_OWN_FILE[];
+extern const char OWN_FILE[];
 
-// Texts the harness's packages carry, so outcomes can be told apart.
-extern const char HARNESS_DONE_TEXT[];
-extern const char HARNESS_FAILURE_TEXT[];
-extern const char HARNESS_BAD_HEADER_TEXT[];
+// "C:\\WINDOWS\\" + name
+std::string in_windows(const std::string &name);
 
-// A stand-in for kestrune.exe: filler bytes around the stub's unfilled,
-// scrambled record, so the package tool finds and fills it.
-Bytes harness_stub(size_t before = 2048, size_t after = 512);
+// Puts back every process-wide value of the installer and its dialog as a new
+// process finds them, the record image being the 640 scrambled bytes at
+// scrambled_record (the unfilled record when null).
+void fresh_process(const uint8_t *scrambled_record);
 
-// Offset of the (scrambled) record in a stub or package; SIZE_MAX if none.
-size_t harness_find_record(const Bytes &image);
+// In the current simulated world: writes image as the own file, forgets the
+// world's records, starts a fresh process holding scrambled_record (the
+// record in the stub's data) and runs WinMain. Returns WinMain's result.
+int run_installer(const Bytes &image, const uint8_t *scrambled_record);
+// The same for a package, whose record is the one in its image.
+int run_installer(const TestPackage &package);
 
 struct InstallOutcome {
+  int exit_code = -1;
   int message_boxes = 0;
   std::vector<std::string> texts;  // every message box, in order
   bool registered = false;         // SCRNSAVE.EXE written or screen saving switched on
@@ -40,18 +44,9 @@ struct InstallOutcome {
   bool showed(const std::string &text) const;
 };
 
-// Installs image as the own file, with scrambled_record (CONFIG_SIZE bytes)
-// as the record in the stub's data: a fresh simulated world and process, then
-// WinMain. disk_space limits the bytes the install may write (-1: no limit).
-// The world is left as the run left it, for further inspection.
-InstallOutcome harness_install(const Bytes &image, const uint8_t *scrambled_record, int64_t disk_space = -1);
-
-// Same, taking the record from image at record_offset.
-InstallOutcome harness_install(const Bytes &image, size_t record_offset);
-
-// Test data: text-like runs mixed with noise, reproducible from seed.
-Bytes harness_sample(size_t size, uint32_t seed);
-
-// Reads / writes a whole host file; throws std::runtime_error on failure.
-Bytes harness_read_host_file(const std::string &path);
-void harness_write_host_file(const std::string &path, const Bytes &bytes);
+// A fresh simulated world in which the install may write at most disk_space
+// bytes (-1: no limit), then run_installer. The world is left as the run left
+// it, for further inspection.
+InstallOutcome install_in_fresh_world(const Bytes &image, const uint8_t *scrambled_record,
+                                      int64_t disk_space = -1);
+InstallOutcome install_in_fresh_world(const TestPackage &package, int64_t disk_space = -1);

@@ -33,7 +33,7 @@ TEST(MemoryStreams, RoundTripsAtBlockAndWindowBoundaries) {
     ToolFile sink = tool_file_vector(&decoded);
     StreamCheck check = decode_stream_at(stream.data(), stream.size(), 0, as_stream_file(&sink));
     ASSERT_TRUE(check.ok) << "size " << size << ": " << check.problem;
-    EXPECT_EQ(check.container_length, stream.size()) << "size " << size;
+    EXPECT_EQ(check.consumed_length, stream.size()) << "size " << size;
     EXPECT_EQ(check.declared_size, size);
     EXPECT_EQ(decoded, data) << "size " << size;
   }

@@ -5,24 +5,21 @@
 
 #include <random>
 
-#include "installer/install_config.h"
-#include "tests/tools/fake_stub.h"
+#include "codec/byte_order.h"
+#include "format/record.h"
+#include "tests/support/sample_data.h"
 #include "tools/package.h"
-#include "tools/record.h"
+#include "tools/package_read.h"
+#include "tools/record_words.h"
 #include "tools/tool_files.h"
 
 namespace {
 
-std::vector<uint8_t> sample_bytes(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::vector<uint8_t> bytes(size);
-  for (size_t i = 0; i < size; ++i) bytes[i] = i % 3 ? static_cast<uint8_t>(random() % 16 + 'a') : ' ';
-  return bytes;
-}
+const size_t RECORD_OFFSET = 2048;  // where stand_in_stub() puts the record
 
 PackageRequest sample_request() {
   PackageRequest request;
-  request.stub = make_fake_stub();
+  request.stub = stand_in_stub(RECORD_OFFSET);
   request.main_file = sample_bytes(50000, 1);
   request.second_file = sample_bytes(3000, 2);
   request.main_name = "KESTREL.SCR";
@@ -43,8 +40,8 @@ std::vector<uint8_t> item_content(const std::vector<uint8_t> &package, const Pac
                                   PayloadRole first, PayloadRole last) {
   std::vector<uint8_t> content;
   ToolFile sink = tool_file_vector(&content);
-  for (const PayloadItem &item : report.items)
-    if (item.role >= first && item.role <= last) {
+  for (const ItemCheck &item : report.items)
+    if (item.item.role >= first && item.item.role <= last) {
       EXPECT_TRUE(write_payload_item(package.data(), package.size(), item, as_stream_file(&sink)));
     }
   return content;
@@ -72,7 +69,7 @@ TEST(Package, BuildsAndReadsBackEveryShape) {
 
     PackageReport report = read_package(package.data(), package.size());
     ASSERT_TRUE(report.record_found);
-    EXPECT_EQ(report.record_offset, fake_stub_record_offset());
+    EXPECT_EQ(report.record_offset, RECORD_OFFSET);
     EXPECT_TRUE(report.problems.empty()) << report.problems.front();
     EXPECT_TRUE(report.header_check_holds);
     EXPECT_EQ(report.compressed, !shape.stored);
@@ -104,22 +101,24 @@ TEST(Package, FillsTheRecordAsTheInstallerReadsIt) {
   std::vector<uint8_t> package = build(request);
 
   uint8_t plain[CONFIG_SIZE];
-  memcpy(plain, package.data() + fake_stub_record_offset(), CONFIG_SIZE);
-  scramble_bytes(plain, CONFIG_SIZE, CONFIG_KEY);
-  EXPECT_EQ(read_le32(plain + 0), 0u);
-  EXPECT_EQ(read_le32(plain + OFFSET_PAYLOAD_OFFSET), request.stub.size());
-  EXPECT_EQ(read_le32(plain + OFFSET_MAIN_SIZE), 4u);
-  EXPECT_EQ(read_le32(plain + OFFSET_MAIN_PART2_SIZE), 3u);
-  EXPECT_EQ(read_le32(plain + OFFSET_MAIN_PART3_SIZE), 3u);
-  EXPECT_EQ(read_le32(plain + OFFSET_SECOND_SIZE), 3000u);
-  EXPECT_EQ(read_le32(plain + OFFSET_EXTRA_SIZE), 9u);
-  EXPECT_EQ(read_le32(plain + OFFSET_FLAGS), static_cast<uint32_t>(FLAG_COMPRESSED));
-  EXPECT_EQ(read_le32(plain + OFFSET_HEADER_CHECK), request.stub.size() ^ 4u ^ 3000u);
-  EXPECT_EQ(text_slot_value(plain, OFFSET_CONFIRM_TEXT), request.confirm_text);
+  memcpy(plain, package.data() + RECORD_OFFSET, CONFIG_SIZE);
+  xor_buffer(plain, CONFIG_SIZE, CONFIG_KEY);
+  auto word = [&plain](int offset) { return read_le32(plain + offset); };
+  EXPECT_EQ(word(0), 0u);
+  EXPECT_EQ(word(OFFSET_PAYLOAD_OFFSET), request.stub.size());
+  EXPECT_EQ(word(OFFSET_MAIN_SIZE), 4u);
+  EXPECT_EQ(word(OFFSET_MAIN_PART2_SIZE), 3u);
+  EXPECT_EQ(word(OFFSET_MAIN_PART3_SIZE), 3u);
+  EXPECT_EQ(word(OFFSET_SECOND_SIZE), 3000u);
+  EXPECT_EQ(word(OFFSET_EXTRA_SIZE), 9u);
+  EXPECT_EQ(word(OFFSET_FLAGS), static_cast<uint32_t>(FLAG_COMPRESSED));
+  EXPECT_EQ(word(OFFSET_HEADER_CHECK), request.stub.size() ^ 4u ^ 3000u);
+  auto text = [&plain](int offset) { return std::string(reinterpret_cast<const char *>(plain + offset)); };
+  EXPECT_EQ(text(OFFSET_CONFIRM_TEXT), request.confirm_text);
   EXPECT_EQ(plain[OFFSET_CONFIRM_TEXT + 63], 0);
-  EXPECT_EQ(text_slot_value(plain, OFFSET_EXTRA_FILE_NAME), "E");
-  EXPECT_EQ(text_slot_value(plain, OFFSET_DIALOG_TEXT), "Copying");
-  EXPECT_EQ(text_slot_value(plain, OFFSET_RECORD_SIGNATURE), RECORD_SIGNATURE);
+  EXPECT_EQ(text(OFFSET_EXTRA_FILE_NAME), "E");
+  EXPECT_EQ(text(OFFSET_DIALOG_TEXT), "Copying");
+  EXPECT_EQ(text(OFFSET_RECORD_SIGNATURE), RECORD_SIGNATURE);
   EXPECT_EQ(split_main_file(10, 3), (std::vector<size_t>{4, 3, 3}));
 }
 
@@ -158,10 +157,10 @@ TEST(Package, RefusesWhatCannotBeRepresented) {
        }, "--stored"},
       {"stub without record", [](PackageRequest *r) { r->stub.assign(5000, 0); }, "no install record"},
       {"stub with two records", [](PackageRequest *r) {
-         std::vector<uint8_t> again = make_fake_stub(10, 10);
+         std::vector<uint8_t> again = stand_in_stub(10, 10);
          r->stub.insert(r->stub.end(), again.begin(), again.end());
        }, "2 install records"},
-      {"record cut off at the stub's start", [](PackageRequest *r) { r->stub = make_fake_stub(0, 0); r->stub.erase(r->stub.begin()); }, "cut off"},
+      {"record cut off at the stub's start", [](PackageRequest *r) { r->stub = stand_in_stub(0, 0); r->stub.erase(r->stub.begin()); }, "cut off"},
   };
   for (const Case &c : cases) {
     PackageRequest request = sample_request();
@@ -200,7 +199,7 @@ TEST(Package, NamesEveryFaultOfAHostileRecord) {
   PackageRequest request = sample_request();
   request.stored = true;
   std::vector<uint8_t> good = build(request);
-  const size_t at = fake_stub_record_offset();
+  const size_t at = RECORD_OFFSET;
   struct Case {
     const char *what;
     int offset;
@@ -242,13 +241,13 @@ TEST(Package, DamagedPackagesAreReportedNotTrusted) {
     EXPECT_FALSE(report.problems.empty()) << "cut at " << cut;
   }
   std::mt19937 random(1234);
-  for (size_t at = fake_stub_record_offset(); at < good.size(); at += at < payload ? 1 : 13) {
+  for (size_t at = RECORD_OFFSET; at < good.size(); at += at < payload ? 1 : 13) {
     std::vector<uint8_t> package = good;
     package[at] ^= static_cast<uint8_t>(1u << (random() % 8));
     PackageReport report = read_package(package.data(), package.size());
     // Flags, texts and reserved bytes are not covered by any check; every
     // other record word, the signature and the whole payload are.
-    size_t in_record = at - fake_stub_record_offset();
+    size_t in_record = at - RECORD_OFFSET;
     bool checked = at >= payload || (in_record >= 4 && in_record < 28) || (in_record >= 32 && in_record < 40) ||
                    (in_record >= OFFSET_RECORD_SIGNATURE && in_record < OFFSET_RECORD_SIGNATURE + 24);
     if (!checked) continue;
@@ -262,7 +261,7 @@ TEST(Package, ReadsPastAStrayHitThatCannotBeARecord) {
   for (size_t i = 0; i < RECORD_SIGNATURE_SIZE; ++i) package[100 + i] = RECORD_SIGNATURE[i] ^ CONFIG_KEY;
   PackageReport report = read_package(package.data(), package.size());
   EXPECT_EQ(report.signature_hits, 2u);
-  EXPECT_EQ(report.record_offset, fake_stub_record_offset());
+  EXPECT_EQ(report.record_offset, RECORD_OFFSET);
   EXPECT_TRUE(report.problems.empty()) << report.problems.front();
 }
 
