@@ -24,6 +24,7 @@ const char *file_name_problem(const std::string &name) {
     case FILE_NAME_COLON: return "the name contains a colon (drive or stream)";
     case FILE_NAME_CONTROL: return "the name contains a control character";
     case FILE_NAME_FORBIDDEN: return "the name contains a character Windows does not allow in file names";
+    case FILE_NAME_DEVICE: return "the name is a Windows device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9)";
   }
   return "the name is not a plain file name";
 }

@@ -96,7 +96,7 @@ TEST_F(StoredTest, UncreatableFileFailsAfterAtMostOneRetry) {
 }
 
 TEST_F(StoredTest, NamesThatAreNotPlainAreNeverCreated) {
-  for (std::string name : {"", ".", "..", "..\\ESCAPE.SCR", "SUB/ESCAPE.SCR", "C:ESCAPE.SCR"}) {
+  for (std::string name : {"", ".", "..", "..\\ESCAPE.SCR", "SUB/ESCAPE.SCR", "C:ESCAPE.SCR", "NUL.SCR", "com1.txt"}) {
     sim_reset();
     TestPackage p = stored_package(sample_bytes(10, 10), sample_bytes(10, 11));
     p.set_text(OFFSET_MAIN_FILE_NAME, name);
