@@ -22,5 +22,6 @@ void installer_reset_for_tests(const uint8_t *scrambled_record) {
   if (scrambled_record) memcpy(&install_config, scrambled_record, CONFIG_SIZE);
   output_file = INVALID_HANDLE_VALUE;
   one_message_left = 1;
+  installed = 0;
 }
 #endif

@@ -16,6 +16,7 @@
 int32_t install_ok;
 int32_t payload_position;
 int32_t one_message_left = 1;
+int32_t installed;
 
 namespace {
 
@@ -83,7 +84,9 @@ void install_from_own_file(void) {
   // Closed on failure too, so a half-written file is not held open while the
   // failure message waits for the user.
   close_output_file();
-  if (install_ok) register_screen_saver();
+  if (install_ok) install_ok = register_screen_saver();
+  installed = install_ok;
+  if (installed && install_config.done_text[0] != 0) show_message_once(install_config.done_text);
   CloseHandle(own_file);
 }
 

@@ -11,6 +11,8 @@ extern int32_t install_ok;
 extern int32_t payload_position;
 // 1 until show_message_once has shown its one message.
 extern int32_t one_message_left;
+// 1 once the install has written every file and registered the saver.
+extern int32_t installed;
 
 // Runs the whole install once: header check, own file, payload files,
 // registration, outcome message. Ends the progress dialog before it returns.

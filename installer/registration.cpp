@@ -2,7 +2,6 @@
 #include "installer/registration.h"
 
 #include "installer/config.h"
-#include "installer/install.h"
 #include "installer/output_files.h"
 #include "platform/win32.h"
 
@@ -46,11 +45,13 @@ const char *short_install_path(const char *name) {
   return windows_dir_path(found.cAlternateFileName);
 }
 
-void register_screen_saver(void) {
+int register_screen_saver(void) {
   const char *path = short_install_path(install_config.main_file_name);
-  WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", path, "system.ini");
-  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 1, NULL, SPIF_UPDATEINIFILE);
+  // A saver that system.ini does not name, or screen saving left off, is not
+  // an installed screen saver: the install fails instead of saying done.
+  if (!WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", path, "system.ini")) return 0;
+  if (!SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 1, NULL, SPIF_UPDATEINIFILE)) return 0;
   HWND display_properties = FindWindowA(NULL, DISPLAY_PROPERTIES_TITLE);
   if (display_properties != NULL) PostMessageA(display_properties, WM_QUIT, 0, 0);
-  if (install_config.done_text[0] != 0) show_message_once(install_config.done_text);
+  return 1;
 }

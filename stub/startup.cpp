@@ -1,7 +1,7 @@
 // Process start-up of kestrune.exe without the C runtime: the PE entry point
 // finds argv[0] the way the runtime would, calls WinMain and ends the process
-// with exit code 0. No runtime means no global constructors, no atexit, no
-// heap: the installer needs none of them.
+// with WinMain's result as its exit code. No runtime means no global
+// constructors, no atexit, no heap: the installer needs none of them.
 #include "platform/win32.h"
 
 // Big enough for any path the ANSI file functions accept, with room to spare;
@@ -51,6 +51,5 @@ const char *startup_argv0(void) { return argv0_buffer; }
 extern "C" __attribute__((force_align_arg_pointer, used, noreturn))
 void kestrune_start(void) {
   find_argv0();
-  WinMain(GetModuleHandleA(0), 0, GetCommandLineA(), SW_SHOWDEFAULT);
-  ExitProcess(0);
+  ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(0), 0, GetCommandLineA(), SW_SHOWDEFAULT)));
 }

@@ -1,8 +1,10 @@
 // Program entry: no window of its own, no command-line options; everything
 // it does is steered by the configuration record.
+#include "ui/winmain.h"
+
 #include "installer/config.h"
-#include "installer/install.h"
 #include "installer/hand_back.h"
+#include "installer/install.h"
 #include "ui/progress_dialog.h"
 #include "ui/resource_ids.h"
 
@@ -33,5 +35,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
 
   hand_back_foreground(NULL);
-  return 0;
+  if (!install) return EXIT_DECLINED;
+  return installed ? EXIT_INSTALLED : EXIT_NOT_INSTALLED;
 }

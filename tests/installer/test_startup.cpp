@@ -96,6 +96,26 @@ TEST_F(StartupTest, OneOutcomeMessagePerRun) {
   EXPECT_TRUE(sim_file_exists(in_windows("SAVER.SCR"))) << "files already written stay";
 }
 
+TEST_F(StartupTest, ExitCodeTellsWhatHappened) {
+  TestPackage p = stored_package(MAIN, SECOND);
+  EXPECT_EQ(run_installer(p), 0) << "installed";
+
+  sim_reset();
+  sim().unopenable.insert(sim_lower(in_windows("SAVER.DAT")));
+  EXPECT_EQ(run_installer(p), 1) << "failed";
+
+  sim_reset();
+  TestPackage damaged = p;
+  damaged.set_word(OFFSET_RESERVED_16, 1);
+  EXPECT_EQ(run_installer(damaged), 1) << "refused as damaged";
+
+  sim_reset();
+  sim().message_box_answers = {IDNO};
+  TestPackage asks = p;
+  asks.set_text(OFFSET_CONFIRM_TEXT, "Install?");
+  EXPECT_EQ(run_installer(asks), 2) << "declined";
+}
+
 TEST_F(StartupTest, OwnFileIsRetriedWithExeAppended) {
   TestPackage p = stored_package(MAIN, SECOND);
   sim().argv0 = "C:\\TEMP\\SETUP";
