@@ -45,15 +45,19 @@ INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM)
       centre_on_desktop(dialog);
       SetWindowTextA(GetDlgItem(dialog, IDC_PROGRESS_TEXT), install_config.dialog_text);
       set_progress_range(dialog);
+      SetTimer(dialog, START_TIMER_ID, START_TIMER_MS, NULL);
       return TRUE;
     case WM_PAINT:
-      // Start only once the dialog has been seen; later paints repost the
-      // start message, which then finds nothing pending.
+    case WM_TIMER:
+      // Start once the dialog has been seen, or once the timer says it will
+      // not be; later paints and ticks repost the start message, which then
+      // finds nothing pending.
       PostMessageA(dialog, WM_START_INSTALL, 0, 0);
       return FALSE;
     case WM_START_INSTALL:
       if (start_pending) {
         start_pending = 0;
+        KillTimer(dialog, START_TIMER_ID);
         install_payload();
       }
       return FALSE;

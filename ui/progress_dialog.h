@@ -10,8 +10,9 @@
 extern int32_t start_pending;
 
 // Dialog procedure of IDD_PROGRESS. WM_INITDIALOG centres the dialog, sets
-// its label to dialog_text and the bar's range to the payload's KiB; every
-// WM_PAINT posts WM_START_INSTALL; the first WM_START_INSTALL runs
+// its label to dialog_text and the bar's range to the payload's KiB, and
+// starts a half-second timer; every WM_PAINT and WM_TIMER posts
+// WM_START_INSTALL; the first WM_START_INSTALL stops the timer and runs
 // install_payload (which ends the dialog). Returns FALSE except for
 // WM_INITDIALOG.
 INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

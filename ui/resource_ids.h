@@ -10,3 +10,8 @@
 // Private message the dialog posts to itself on every paint; the first one
 // starts the install.
 #define WM_START_INSTALL (0x0400 + 3)
+
+// A timer that starts the install too when no paint comes, because the
+// dialog was started minimised or hidden.
+#define START_TIMER_ID 1
+#define START_TIMER_MS 500

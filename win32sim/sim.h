@@ -77,6 +77,7 @@ struct SimWorld {
   int64_t disk_space = -1;              // bytes left for writes; -1 = unlimited
   bool fail_dialog_creation = false;
   int dialog_initial_paints = 1;        // WM_PAINTs queued when the dialog shows
+                                        // (0: shown minimised or hidden, never painted)
   RECT desktop_rect = {0, 0, 1024, 768};
   RECT dialog_rect = {0, 0, 210, 54};
   std::function<void()> on_peek;        // runs at the start of every PeekMessageA
@@ -103,6 +104,7 @@ struct SimWorld {
   int progress_min = -1;
   int progress_max = -1;
   std::vector<int> progress_positions;
+  std::vector<UINT> timer_periods;  // the period of every SetTimer call, in ms
   std::string progress_text;    // last text of control 1001
   HWND foreground = nullptr;
 
@@ -112,6 +114,7 @@ struct SimWorld {
   std::vector<HWND> z_order;  // top-level windows, top first
   std::deque<MSG> queue;
   HWND dialog = nullptr;
+  std::vector<std::pair<HWND, UINT_PTR>> timers;  // running timers (window, id)
 };
 
 SimWorld &sim();

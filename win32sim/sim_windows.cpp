@@ -159,6 +159,24 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT remove) {
 
 BOOL WINAPI TranslateMessage(const MSG *) { return FALSE; }
 
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC) {
+  if (!is_alive(window) || id == 0) return 0;
+  sim().timer_periods.push_back(milliseconds);
+  KillTimer(window, id);
+  sim().timers.push_back({window, id});
+  return id;
+}
+
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id) {
+  auto &timers = sim().timers;
+  for (auto it = timers.begin(); it != timers.end(); ++it)
+    if (it->first == window && it->second == id) {
+      timers.erase(it);
+      return TRUE;
+    }
+  return FALSE;
+}
+
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (!is_alive(window)) return 0;
   SimWindow *w = sim_window(window);
@@ -231,8 +249,13 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR dialog_template, HWND, DLGPROC 
   MSG msg;
   while (!sim_window(dialog)->end_requested) {
     if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      world.dialog_stalled = true;  // a real loop would wait forever here
-      break;
+      // Nothing queued: time passes, and the running timers fire.
+      if (world.timers.empty()) {
+        world.dialog_stalled = true;  // a real loop would wait forever here
+        break;
+      }
+      for (const auto &timer : world.timers) PostMessageA(timer.first, WM_TIMER, timer.second, 0);
+      continue;
     }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
@@ -240,6 +263,11 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR dialog_template, HWND, DLGPROC 
 
   INT_PTR result = sim_window(dialog)->end_requested ? sim_window(dialog)->end_result : -1;
   for (HWND part : {dialog, label_window, bar_window}) sim_window(part)->alive = false;
+  auto &timers = world.timers;
+  timers.erase(std::remove_if(timers.begin(), timers.end(), [dialog](const std::pair<HWND, UINT_PTR> &t) {
+                 return t.first == dialog;
+               }),
+               timers.end());
   world.z_order.erase(std::find(world.z_order.begin(), world.z_order.end(), dialog));
   return result;
 }

@@ -73,6 +73,7 @@ void sim_clear_records() {
   w.moves.clear();
   w.progress_min = w.progress_max = -1;
   w.progress_positions.clear();
+  w.timer_periods.clear();
   w.queue.clear();
 }
 

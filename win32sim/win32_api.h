@@ -126,6 +126,7 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define WM_PAINT 0x000F
 #define WM_QUIT 0x0012
 #define WM_INITDIALOG 0x0110
+#define WM_TIMER 0x0113
 #define WM_MOUSEMOVE 0x0200
 #define WM_USER 0x0400
 #define PM_REMOVE 0x0001
@@ -167,6 +168,9 @@ int WINAPI GetWindowTextA(HWND window, LPSTR buffer, int size);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
+typedef void(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC function);
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id);
 BOOL WINAPI TranslateMessage(const MSG *msg);
 LRESULT WINAPI DispatchMessageA(const MSG *msg);
 BOOL WINAPI GetWindowRect(HWND window, LPRECT rect);

@@ -101,6 +101,18 @@ TEST_F(ProgressTest, FailedDialogCreationInstallsNothingAndSaysNothing) {
   EXPECT_TRUE(box_texts().empty());
 }
 
+TEST_F(ProgressTest, ADialogThatIsNeverPaintedStartsOnItsTimer) {
+  sim().dialog_initial_paints = 0;  // started minimised or hidden
+  TestPackage p = dialog_package(sample_bytes(1000, 56));
+  p.set_text(OFFSET_DONE_TEXT, "Done.");
+  run_installer(p);
+  EXPECT_EQ(sim().timer_periods, std::vector<UINT>{500});
+  EXPECT_FALSE(sim().dialog_stalled);
+  EXPECT_EQ(own_file_opens(), 1);
+  EXPECT_EQ(box_texts(), Texts{"Done."});
+  EXPECT_TRUE(sim().timers.empty()) << "the timer stops when the install starts";
+}
+
 TEST_F(ProgressTest, InstallStartsOnceHoweverManyPaints) {
   sim().dialog_initial_paints = 5;
   TestPackage p = dialog_package(sample_bytes(400000, 55));
