@@ -45,7 +45,7 @@ int main(int argc, char **argv) {
     return EXIT_USAGE;
   }
   std::string name = argv[1];
-  if (is_help(name) || name == "help") {
+  if (name == "-h" || name == "--help" || name == "help") {
     fputs(TOOL_HELP, stdout);
     return EXIT_OK;
   }
