@@ -23,7 +23,8 @@ const char TOOL_HELP[] =
     "                              decode the stream at byte N of IN\n"
     "  streams FILE [--offset N]   list the consecutive streams from byte N\n"
     "\n"
-    "'kestrune-pack COMMAND --help' describes each command.\n"
+    "'kestrune-pack help COMMAND' (or 'COMMAND --help') describes each command;\n"
+    "'kestrune-pack --version' prints the version.\n"
     "Exit codes: 0 success, 1 damaged data or a failed read/write, 2 usage.\n";
 
 struct Command {
@@ -37,6 +38,25 @@ const Command COMMANDS[] = {
     {"streams", command_streams},
 };
 
+// The command called name, or nullptr.
+const Command *find_command(const std::string &name) {
+  for (const Command &command : COMMANDS)
+    if (name == command.name) return &command;
+  return nullptr;
+}
+
+// "help" alone prints the overview, "help COMMAND" the command's own help.
+int help(const Arguments &args) {
+  if (args.empty()) {
+    fputs(TOOL_HELP, stdout);
+    return EXIT_OK;
+  }
+  const Command *command = find_command(args[0]);
+  if (!command) return usage_error(nullptr, "unknown command '" + args[0] + "'");
+  if (args.size() > 1) return usage_error(nullptr, "help takes one COMMAND");
+  return command->run(Arguments{"--help"});
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -45,12 +65,12 @@ int main(int argc, char **argv) {
     return EXIT_USAGE;
   }
   std::string name = argv[1];
-  if (name == "-h" || name == "--help" || name == "help") {
-    fputs(TOOL_HELP, stdout);
+  Arguments args(argv + 2, argv + argc);
+  if (name == "--version") {
+    printf("kestrune-pack %s\n", KESTRUNE_VERSION);
     return EXIT_OK;
   }
-  Arguments args(argv + 2, argv + argc);
-  for (const Command &command : COMMANDS)
-    if (name == command.name) return command.run(args);
+  if (name == "-h" || name == "--help" || name == "help") return help(name == "help" ? args : Arguments());
+  if (const Command *command = find_command(name)) return command->run(args);
   return usage_error(nullptr, "unknown command '" + name + "'");
 }

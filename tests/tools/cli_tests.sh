@@ -78,6 +78,11 @@ usage)
     expect 0 $command --help; stdout_has "Usage: kestrune-pack $command"
   done
   expect 2 frobnicate; stderr_has "unknown command 'frobnicate'"
+  expect 0 --version
+  checks=$((checks + 1)); grep -qxE 'kestrune-pack [0-9]+\.[0-9]+\.[0-9]+' out.txt || fail "--version printed $(cat out.txt)"
+  expect 0 help extract; mv out.txt help.txt
+  expect 0 extract --help; same help.txt out.txt
+  expect 2 help frobnicate; stderr_has "unknown command 'frobnicate'"
   expect 2 compress text.txt; stderr_has "expected 2 file arguments"
   expect 2 decompress a b --offset xyz; stderr_has "not a byte offset"
   expect 2 decompress a b --offset; stderr_has "--offset needs a number"
