@@ -24,7 +24,8 @@ const char TOOL_HELP[] =
     "  streams FILE [--offset N]   list the consecutive streams from byte N\n"
     "\n"
     "'kestrune-pack help COMMAND' (or 'COMMAND --help') describes each command;\n"
-    "'kestrune-pack --version' prints the version.\n"
+    "'kestrune-pack --version' prints the version. An argument @FILE stands for\n"
+    "the arguments written in FILE (see docs/package-tool.md).\n"
     "Exit codes: 0 success, 1 damaged data or a failed read/write, 2 usage.\n";
 
 struct Command {
@@ -60,12 +61,15 @@ int help(const Arguments &args) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc < 2) {
+  Arguments args;
+  std::string error;
+  if (!expand_argument_files(Arguments(argv + 1, argv + argc), &args, &error)) return usage_error(nullptr, error);
+  if (args.empty()) {
     fputs(TOOL_HELP, stderr);
     return EXIT_USAGE;
   }
-  std::string name = argv[1];
-  Arguments args(argv + 2, argv + argc);
+  std::string name = args.front();
+  args.erase(args.begin());
   if (name == "--version") {
     printf("kestrune-pack %s\n", KESTRUNE_VERSION);
     return EXIT_OK;

@@ -156,16 +156,16 @@ bool expand_argument_files(const Arguments &args, Arguments *expanded, std::stri
     std::vector<uint8_t> bytes;
     std::string reason;
     if (!read_whole_file(path, &bytes, &reason)) {
-      *error = "@" + reason;
+      *error = "argument file " + reason;
       return false;
     }
     std::string text(bytes.begin(), bytes.end());
     if (text.find('\0') != std::string::npos) {
-      *error = arg + ": holds a zero byte; an argument file is text";
+      *error = "argument file " + path + ": holds a zero byte, so it is not text";
       return false;
     }
     if (!split_argument_text(text, expanded)) {
-      *error = arg + ": a double quote is not closed";
+      *error = "argument file " + path + ": a double quote is not closed";
       return false;
     }
   }

@@ -57,6 +57,6 @@ const std::string &option_value(const ParsedArguments &parsed, const char *name)
 // starts or ends a quoted part in which white space is kept ("" is an empty
 // argument); a backslash directly before a double quote stands for the quote
 // itself, every other backslash for itself. "@" inside FILE is not expanded
-// again. False with *error ("@FILE: reason") when FILE cannot be read or has
-// a quote left open.
+// again. False with *error ("argument file FILE: reason") when FILE cannot be
+// read, holds a zero byte or leaves a quote open.
 bool expand_argument_files(const Arguments &args, Arguments *expanded, std::string *error);

@@ -83,6 +83,7 @@ usage)
   expect 0 help extract; mv out.txt help.txt
   expect 0 extract --help; same help.txt out.txt
   expect 2 help frobnicate; stderr_has "unknown command 'frobnicate'"
+  expect 2 build @no-such-args.txt; stderr_has "argument file no-such-args.txt: No such file"
   expect 2 compress text.txt; stderr_has "expected 2 file arguments"
   expect 2 decompress a b --offset xyz; stderr_has "not a byte offset"
   expect 2 decompress a b --offset; stderr_has "--offset needs a number"
@@ -176,6 +177,10 @@ build)
   expect 0 build --stub stub.exe --main saver.scr --second readme.txt --main-parts 3 --extra tiny.dat \
     --extra-name EXTRA.DAT --dialog "Installing the kestrel" --done "Done." -o again.exe
   same pkg.exe again.exe
+  # The same options from a file, quoted texts and all, give the same bytes.
+  printf -- '--stub stub.exe --main saver.scr --second readme.txt --main-parts 3\n--extra tiny.dat --extra-name EXTRA.DAT\t--dialog "Installing the kestrel" --done "Done."\n' >args.txt
+  expect 0 build @args.txt -o from_file.exe
+  same pkg.exe from_file.exe
   # The payload follows the stub unchanged, after the record.
   checks=$((checks + 1))
   cmp -s <(head -c 2048 stub.exe) <(head -c 2048 pkg.exe) || fail "bytes before the record changed"
