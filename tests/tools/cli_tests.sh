@@ -159,6 +159,10 @@ damaged)
 build)
   expect 0 build --stub stub.exe --main saver.scr --second readme.txt --extra tiny.dat --extra-name EXTRA.DAT \
     --main-parts 3 --dialog "Installing the kestrel" --done "Done." -o pkg.exe
+  # The summary: the installer, each file before and after packing.
+  stdout_has "pkg.exe: compressed installer, $(size_of pkg.exe | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta') bytes, sealed"
+  checks=$((checks + 1))
+  grep -qE '^  main +saver\.scr +150,000 -> [0-9,]+ bytes in 3 streams$' out.txt || fail "no summary line for main"
   expect 0 inspect pkg.exe
   stdout_has '"saver.scr"'; stdout_has '"EXTRA.DAT"'; stdout_has "holds"; stdout_has "main part 3"
   stdout_has '"Installing the kestrel"'; stdout_has "problems: none"
@@ -169,8 +173,12 @@ build)
 
   expect 0 build --stub stub.exe --main saver.scr --second readme.txt --main-name KESTREL.SCR --stored --silent \
     -o stored.exe
+  stdout_has "payload 155,000 -> 155,000 bytes (100.0%)"
   expect 0 verify stored.exe; stdout_has "ok (stored, 2 files"
   expect 0 inspect stored.exe; stdout_has "stored, silent"
+  stdout_has '"Kestrel is now your screen saver."'  # the default done text
+  expect 0 build --stub stub.exe --main saver.scr --second readme.txt --done "" -o quiet.exe
+  expect 0 inspect quiet.exe; stdout_has 'done_text          ""'
   expect 0 extract stored.exe -d stored
   same saver.scr stored/KESTREL.SCR; same readme.txt stored/readme.txt
 
