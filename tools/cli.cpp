@@ -20,8 +20,6 @@ int usage_error(const char *command, const std::string &message) {
   return EXIT_USAGE;
 }
 
-bool is_help(const std::string &arg) { return arg == "-h" || arg == "--help"; }
-
 bool parse_offset(const std::string &text, uint64_t *value) {
   if (text.empty()) return false;
   int base = 10;
@@ -187,6 +185,16 @@ bool OutputFile::commit(std::string *error) {
   track(temp_path_, false);
   temp_path_.clear();
   return true;
+}
+
+bool write_whole_file(const std::string &path, const std::vector<uint8_t> &bytes, std::string *error) {
+  OutputFile out;
+  if (!out.open(path, error)) return false;
+  if (!write_all(out.fd(), bytes.data(), bytes.size(), error)) {
+    *error = path + ": write failed: " + *error;
+    return false;
+  }
+  return out.commit(error);
 }
 
 void OutputFile::abandon() {

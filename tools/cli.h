@@ -17,9 +17,6 @@ int fail(int code, const std::string &message);
 // Usage error: the message, then "Try 'kestrune-pack <command> --help'."
 int usage_error(const char *command, const std::string &message);
 
-// True for "-h" and "--help".
-bool is_help(const std::string &arg);
-
 // Parses a non-negative decimal or 0x-prefixed hexadecimal number.
 bool parse_offset(const std::string &text, uint64_t *value);
 
@@ -32,6 +29,10 @@ bool read_whole_file(const std::string &path, std::vector<uint8_t> *bytes, std::
 // Writes all of bytes to fd (looping over short writes). False with *error
 // set to the system's reason on failure.
 bool write_all(int fd, const uint8_t *bytes, size_t size, std::string *error);
+
+// Writes bytes to path through an OutputFile: path holds all of them or is
+// left as it was. False with *error ("<path>: <reason>") on failure.
+bool write_whole_file(const std::string &path, const std::vector<uint8_t> &bytes, std::string *error);
 
 // The last path component ("dir/x.scr" -> "x.scr").
 std::string base_name(const std::string &path);

@@ -35,50 +35,21 @@ const char STREAMS_HELP[] =
     "that are not a stream, which are then named on stderr. Exit 0 when at least\n"
     "one stream was found.\n";
 
-// Reads the positional arguments and an optional --offset.
-bool parse_positional_and_offset(const char *command, const Arguments &args, size_t wanted,
-                                 std::vector<std::string> *positional, uint64_t *offset, int *exit_code) {
+const OptionSpec OFFSET_OPTION[] = {{"--offset", nullptr, "number"}};
+const CommandSyntax COMPRESS = {"compress", COMPRESS_HELP, nullptr, 0, 2, "IN OUT"};
+const CommandSyntax DECOMPRESS = {"decompress", DECOMPRESS_HELP, OFFSET_OPTION, 1, 2, "IN OUT"};
+const CommandSyntax STREAMS = {"streams", STREAMS_HELP, OFFSET_OPTION, 1, 1, "FILE"};
+
+// The --offset of parsed (0 when not given). False with *exit_code when it is
+// not a number.
+bool offset_argument(const ParsedArguments &parsed, uint64_t *offset, int *exit_code) {
   *offset = 0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string &arg = args[i];
-    std::string value;
-    bool has_value = false;
-    if (arg == "--offset") {
-      if (i + 1 >= args.size()) {
-        *exit_code = usage_error(command, "--offset needs a number");
-        return false;
-      }
-      value = args[++i];
-      has_value = true;
-    } else if (arg.compare(0, 9, "--offset=") == 0) {
-      value = arg.substr(9);
-      has_value = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      *exit_code = usage_error(command, "unknown option '" + arg + "'");
-      return false;
-    } else {
-      positional->push_back(arg);
-    }
-    if (has_value && !parse_offset(value, offset)) {
-      *exit_code = usage_error(command, "--offset: '" + value + "' is not a byte offset");
-      return false;
-    }
-  }
-  if (positional->size() != wanted) {
-    *exit_code = usage_error(command, "expected " + std::to_string(wanted) + " file argument" +
-                                          (wanted == 1 ? "" : "s") + ", got " + std::to_string(positional->size()));
+  const std::string &text = option_value(parsed, "--offset");
+  if (option_given(parsed, "--offset") && !parse_offset(text, offset)) {
+    *exit_code = usage_error(parsed.syntax->name, "--offset: '" + text + "' is not a byte offset");
     return false;
   }
   return true;
-}
-
-bool wants_help(const Arguments &args, const char *text) {
-  for (const std::string &arg : args)
-    if (is_help(arg)) {
-      fputs(text, stdout);
-      return true;
-    }
-  return false;
 }
 
 // Compresses from a regular file through its descriptor, so that inputs of
@@ -103,13 +74,10 @@ int compress_descriptor(const std::string &in_path, int in_fd, uint64_t size, co
 }  // namespace
 
 int command_compress(const Arguments &args) {
-  if (wants_help(args, COMPRESS_HELP)) return EXIT_OK;
-  std::vector<std::string> files;
-  uint64_t unused = 0;
+  ParsedArguments parsed;
   int code = EXIT_USAGE;
-  for (const std::string &arg : args)
-    if (arg.compare(0, 8, "--offset") == 0) return usage_error("compress", "compress takes no --offset");
-  if (!parse_positional_and_offset("compress", args, 2, &files, &unused, &code)) return code;
+  if (!parse_arguments(COMPRESS, args, &parsed, &code)) return code;
+  const std::vector<std::string> &files = parsed.positional;
 
   int in_fd = open(files[0].c_str(), O_RDONLY | O_CLOEXEC);
   if (in_fd < 0) return fail(EXIT_BAD_DATA, files[0] + ": " + strerror(errno));
@@ -151,11 +119,11 @@ int command_compress(const Arguments &args) {
 }
 
 int command_decompress(const Arguments &args) {
-  if (wants_help(args, DECOMPRESS_HELP)) return EXIT_OK;
-  std::vector<std::string> files;
+  ParsedArguments parsed;
   uint64_t offset = 0;
   int code = EXIT_USAGE;
-  if (!parse_positional_and_offset("decompress", args, 2, &files, &offset, &code)) return code;
+  if (!parse_arguments(DECOMPRESS, args, &parsed, &code) || !offset_argument(parsed, &offset, &code)) return code;
+  const std::vector<std::string> &files = parsed.positional;
   std::vector<uint8_t> image;
   std::string error;
   if (!read_whole_file(files[0], &image, &error)) return fail(EXIT_BAD_DATA, error);
@@ -174,11 +142,11 @@ int command_decompress(const Arguments &args) {
 }
 
 int command_streams(const Arguments &args) {
-  if (wants_help(args, STREAMS_HELP)) return EXIT_OK;
-  std::vector<std::string> files;
+  ParsedArguments parsed;
   uint64_t offset = 0;
   int code = EXIT_USAGE;
-  if (!parse_positional_and_offset("streams", args, 1, &files, &offset, &code)) return code;
+  if (!parse_arguments(STREAMS, args, &parsed, &code) || !offset_argument(parsed, &offset, &code)) return code;
+  const std::vector<std::string> &files = parsed.positional;
   std::vector<uint8_t> image;
   std::string error;
   if (!read_whole_file(files[0], &image, &error)) return fail(EXIT_BAD_DATA, error);

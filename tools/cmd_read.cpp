@@ -34,21 +34,10 @@ const char EXTRACT_HELP[] =
     "Runs nothing. Refuses names that could leave DIR, and packages whose\n"
     "payload does not check out; a file appears only when complete.\n";
 
-bool one_file_argument(const char *command, const Arguments &args, const char *help, std::string *file,
-                       int *code) {
-  for (const std::string &arg : args)
-    if (is_help(arg)) {
-      fputs(help, stdout);
-      *code = EXIT_OK;
-      return false;
-    }
-  if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) {
-    *code = usage_error(command, args.size() == 1 ? "unknown option '" + args[0] + "'" : "expected one FILE");
-    return false;
-  }
-  *file = args[0];
-  return true;
-}
+const OptionSpec EXTRACT_OPTIONS[] = {{"--directory", "-d", "directory"}};
+const CommandSyntax INSPECT = {"inspect", INSPECT_HELP, nullptr, 0, 1, "FILE"};
+const CommandSyntax VERIFY = {"verify", VERIFY_HELP, nullptr, 0, 1, "FILE"};
+const CommandSyntax EXTRACT = {"extract", EXTRACT_HELP, EXTRACT_OPTIONS, 1, 1, "FILE"};
 
 std::string quoted(const std::string &text) {
   std::string out = "\"";
@@ -148,9 +137,10 @@ bool load_package(const std::string &file, std::vector<uint8_t> *image, PackageR
 }  // namespace
 
 int command_inspect(const Arguments &args) {
-  std::string file;
+  ParsedArguments parsed;
   int code = EXIT_USAGE;
-  if (!one_file_argument("inspect", args, INSPECT_HELP, &file, &code)) return code;
+  if (!parse_arguments(INSPECT, args, &parsed, &code)) return code;
+  const std::string &file = parsed.positional[0];
   std::vector<uint8_t> image;
   PackageReport report;
   if (!load_package(file, &image, &report, &code)) return code;
@@ -168,9 +158,10 @@ int command_inspect(const Arguments &args) {
 }
 
 int command_verify(const Arguments &args) {
-  std::string file;
+  ParsedArguments parsed;
   int code = EXIT_USAGE;
-  if (!one_file_argument("verify", args, VERIFY_HELP, &file, &code)) return code;
+  if (!parse_arguments(VERIFY, args, &parsed, &code)) return code;
+  const std::string &file = parsed.positional[0];
   std::vector<uint8_t> image;
   PackageReport report;
   if (!load_package(file, &image, &report, &code)) return code;
@@ -188,31 +179,15 @@ int command_verify(const Arguments &args) {
 }
 
 int command_extract(const Arguments &args) {
-  std::string file, directory;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (is_help(args[i])) {
-      fputs(EXTRACT_HELP, stdout);
-      return EXIT_OK;
-    }
-    if (args[i] == "-d" || args[i] == "--directory") {
-      if (i + 1 >= args.size()) return usage_error("extract", args[i] + " needs a directory");
-      directory = args[++i];
-    } else if (args[i].compare(0, 12, "--directory=") == 0) {
-      directory = args[i].substr(12);
-    } else if (args[i].size() > 1 && args[i][0] == '-') {
-      return usage_error("extract", "unknown option '" + args[i] + "'");
-    } else if (file.empty()) {
-      file = args[i];
-    } else {
-      return usage_error("extract", "unexpected argument '" + args[i] + "'");
-    }
-  }
-  if (file.empty()) return usage_error("extract", "expected FILE");
+  ParsedArguments parsed;
+  int code = EXIT_USAGE;
+  if (!parse_arguments(EXTRACT, args, &parsed, &code)) return code;
+  const std::string &file = parsed.positional[0];
+  const std::string &directory = option_value(parsed, "--directory");
   if (directory.empty()) return usage_error("extract", "-d DIR is required");
 
   std::vector<uint8_t> image;
   PackageReport report;
-  int code = EXIT_USAGE;
   if (!load_package(file, &image, &report, &code)) return code;
   if (!report.header_check_holds)
     fprintf(stderr, "kestrune-pack: %s: warning: header_check does not hold; the installer would refuse it\n",

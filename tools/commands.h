@@ -1,10 +1,7 @@
 // The kestrune-pack subcommands. Each takes the arguments after its own name
 // and returns the process exit code (see ExitCode in tools/cli.h).
 #pragma once
-#include <string>
-#include <vector>
-
-typedef std::vector<std::string> Arguments;
+#include "tools/options.h"
 
 int command_compress(const Arguments &args);
 int command_decompress(const Arguments &args);

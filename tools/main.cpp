@@ -23,7 +23,9 @@ const char TOOL_HELP[] =
     "                              decode the stream at byte N of IN\n"
     "  streams FILE [--offset N]   list the consecutive streams from byte N\n"
     "\n"
-    "'kestrune-pack COMMAND --help' describes each command.\n"
+    "'kestrune-pack help COMMAND' (or 'COMMAND --help') describes each command;\n"
+    "'kestrune-pack --version' prints the version. An argument @FILE stands for\n"
+    "the arguments written in FILE (see docs/package-tool.md).\n"
     "Exit codes: 0 success, 1 damaged data or a failed read/write, 2 usage.\n";
 
 struct Command {
@@ -37,20 +39,42 @@ const Command COMMANDS[] = {
     {"streams", command_streams},
 };
 
-}  // namespace
+// The command called name, or nullptr.
+const Command *find_command(const std::string &name) {
+  for (const Command &command : COMMANDS)
+    if (name == command.name) return &command;
+  return nullptr;
+}
 
-int main(int argc, char **argv) {
-  if (argc < 2) {
-    fputs(TOOL_HELP, stderr);
-    return EXIT_USAGE;
-  }
-  std::string name = argv[1];
-  if (is_help(name) || name == "help") {
+// "help" alone prints the overview, "help COMMAND" the command's own help.
+int help(const Arguments &args) {
+  if (args.empty()) {
     fputs(TOOL_HELP, stdout);
     return EXIT_OK;
   }
-  Arguments args(argv + 2, argv + argc);
-  for (const Command &command : COMMANDS)
-    if (name == command.name) return command.run(args);
+  const Command *command = find_command(args[0]);
+  if (!command) return usage_error(nullptr, "unknown command '" + args[0] + "'");
+  if (args.size() > 1) return usage_error(nullptr, "help takes one COMMAND");
+  return command->run(Arguments{"--help"});
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  Arguments args;
+  std::string error;
+  if (!expand_argument_files(Arguments(argv + 1, argv + argc), &args, &error)) return usage_error(nullptr, error);
+  if (args.empty()) {
+    fputs(TOOL_HELP, stderr);
+    return EXIT_USAGE;
+  }
+  std::string name = args.front();
+  args.erase(args.begin());
+  if (name == "--version") {
+    printf("kestrune-pack %s\n", KESTRUNE_VERSION);
+    return EXIT_OK;
+  }
+  if (name == "-h" || name == "--help" || name == "help") return help(name == "help" ? args : Arguments());
+  if (const Command *command = find_command(name)) return command->run(args);
   return usage_error(nullptr, "unknown command '" + name + "'");
 }

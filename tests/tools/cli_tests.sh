@@ -78,6 +78,12 @@ usage)
     expect 0 $command --help; stdout_has "Usage: kestrune-pack $command"
   done
   expect 2 frobnicate; stderr_has "unknown command 'frobnicate'"
+  expect 0 --version
+  checks=$((checks + 1)); grep -qxE 'kestrune-pack [0-9]+\.[0-9]+\.[0-9]+' out.txt || fail "--version printed $(cat out.txt)"
+  expect 0 help extract; mv out.txt help.txt
+  expect 0 extract --help; same help.txt out.txt
+  expect 2 help frobnicate; stderr_has "unknown command 'frobnicate'"
+  expect 2 build @no-such-args.txt; stderr_has "argument file no-such-args.txt: No such file"
   expect 2 compress text.txt; stderr_has "expected 2 file arguments"
   expect 2 decompress a b --offset xyz; stderr_has "not a byte offset"
   expect 2 decompress a b --offset; stderr_has "--offset needs a number"
@@ -153,6 +159,10 @@ damaged)
 build)
   expect 0 build --stub stub.exe --main saver.scr --second readme.txt --extra tiny.dat --extra-name EXTRA.DAT \
     --main-parts 3 --dialog "Installing the kestrel" --done "Done." -o pkg.exe
+  # The summary: the installer, each file before and after packing.
+  stdout_has "pkg.exe: compressed installer, $(size_of pkg.exe | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta') bytes, sealed"
+  checks=$((checks + 1))
+  grep -qE '^  main +saver\.scr +150,000 -> [0-9,]+ bytes in 3 streams$' out.txt || fail "no summary line for main"
   expect 0 inspect pkg.exe
   stdout_has '"saver.scr"'; stdout_has '"EXTRA.DAT"'; stdout_has "holds"; stdout_has "main part 3"
   stdout_has '"Installing the kestrel"'; stdout_has "problems: none"
@@ -163,14 +173,22 @@ build)
 
   expect 0 build --stub stub.exe --main saver.scr --second readme.txt --main-name KESTREL.SCR --stored --silent \
     -o stored.exe
+  stdout_has "payload 155,000 -> 155,000 bytes (100.0%)"
   expect 0 verify stored.exe; stdout_has "ok (stored, 2 files"
   expect 0 inspect stored.exe; stdout_has "stored, silent"
+  stdout_has '"Kestrel is now your screen saver."'  # the default done text
+  expect 0 build --stub stub.exe --main saver.scr --second readme.txt --done "" -o quiet.exe
+  expect 0 inspect quiet.exe; stdout_has 'done_text          ""'
   expect 0 extract stored.exe -d stored
   same saver.scr stored/KESTREL.SCR; same readme.txt stored/readme.txt
 
   expect 0 build --stub stub.exe --main saver.scr --second readme.txt --main-parts 3 --extra tiny.dat \
     --extra-name EXTRA.DAT --dialog "Installing the kestrel" --done "Done." -o again.exe
   same pkg.exe again.exe
+  # The same options from a file, quoted texts and all, give the same bytes.
+  printf -- '--stub stub.exe --main saver.scr --second readme.txt --main-parts 3\n--extra tiny.dat --extra-name EXTRA.DAT\t--dialog "Installing the kestrel" --done "Done."\n' >args.txt
+  expect 0 build @args.txt -o from_file.exe
+  same pkg.exe from_file.exe
   # The payload follows the stub unchanged, after the record.
   checks=$((checks + 1))
   cmp -s <(head -c 2048 stub.exe) <(head -c 2048 pkg.exe) || fail "bytes before the record changed"
