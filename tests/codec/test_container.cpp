@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "codec/container.h"
-#include "tests/codec/memory_files.h"
 #include "tests/codec/test_data.h"
+#include "tests/support/memory_files.h"
 
 TEST(Container, ChecksumStartsFromSeedAndWrapsAt16Bits) {
   EXPECT_EQ(block_checksum(nullptr, 0), 0x68A5);
@@ -20,7 +20,7 @@ TEST(Container, ChecksumStartsFromSeedAndWrapsAt16Bits) {
 TEST(Container, SizeBlockOfA49152ByteStream) {
   std::vector<uint8_t> input(49152, 'x');
   int ok = 0;
-  std::vector<uint8_t> packed = compress_bytes(input, &ok);
+  std::vector<uint8_t> packed = encode_bytes(input, &ok);
   ASSERT_EQ(ok, 1);
   const uint8_t expected[] = {0x52, 0x43, 0x65, 0x69, 0x0A, 0x00, 0x00, 0xC0, 0x00, 0x00};
   ASSERT_GE(packed.size(), sizeof expected);
@@ -73,7 +73,7 @@ TEST(Container, BitStreamOf20614BytesTakes20642) {
     long size = 18000, last_step = 0;
     for (int tries = 0; tries < 60; tries++) {
       std::vector<uint8_t> input(base.begin(), base.begin() + size);
-      std::vector<uint8_t> packed = compress_bytes(input);
+      std::vector<uint8_t> packed = encode_bytes(input);
       long diff = wanted - (long)bit_stream_length(packed);
       if (diff == 0) {
         found = true;
@@ -81,7 +81,7 @@ TEST(Container, BitStreamOf20614BytesTakes20642) {
         EXPECT_EQ(packed[10 + 4] | (packed[10 + 5] << 8), 10240);
         EXPECT_EQ(packed[10250 + 4] | (packed[10250 + 5] << 8), 10240);
         EXPECT_EQ(packed[20490 + 4] | (packed[20490 + 5] << 8), 152);
-        DecodeResult decoded = decompress_bytes(packed);
+        DecodeResult decoded = decode_bytes(packed);
         EXPECT_EQ(decoded.ok, 1);
         EXPECT_EQ(decoded.consumed_length, 20642);
         EXPECT_EQ(decoded.output, input);
