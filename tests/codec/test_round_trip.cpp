@@ -61,8 +61,8 @@ TEST(RoundTrip, WrapAndAllByteValues) {
   expect_round_trip(input, "wrap");
 }
 
-// Digest of the encoder's output over a fixed corpus, recorded from the
-// straightforward implementation: any change of a produced byte shows here.
+// Digest of the encoder's output over a fixed corpus: any change of a
+// produced byte shows here.
 TEST(RoundTrip, GoldenEncoderOutput) {
   uint64_t hash = 0xcbf29ce484222325ull;
   size_t total = 0;

@@ -93,8 +93,8 @@ TEST(StreamEnds, FullLastBlockIsNotFollowedByAnEmptyOne) {
   EXPECT_EQ(packed.size(), (size_t)(SIZE_BLOCK_LENGTH + BLOCK_SIZE));
 }
 
-// Streams from a writer that closed them with a header-only block: the block
-// belongs to the stream, and the next stream is found behind it.
+// Streams closed by a header-only block: the block belongs to the stream,
+// and the next stream is found behind it.
 TEST(StreamEnds, HeaderOnlyTailBlockIsCounted) {
   std::vector<uint8_t> input = input_with_bit_length(BLOCK_DATA_SIZE);
   std::vector<uint8_t> bits = unwrap_container(encode_bytes(input));
