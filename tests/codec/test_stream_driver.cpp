@@ -15,31 +15,6 @@ std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
   return out;
 }
 
-size_t bit_stream_length(const std::vector<uint8_t> &packed) {
-  return unwrap_container(packed).size();
-}
-
-// A prefix of seeded random bytes whose bit stream is exactly `target` bytes
-// long (prefixes of random data code as prefixes of the bit stream, about
-// 1.1 bytes per byte).
-std::vector<uint8_t> input_with_bit_length(size_t target) {
-  for (uint32_t seed = 1; seed < 10; seed++) {
-    std::vector<uint8_t> base = make_data(DataKind::random, target + 4000, seed);
-    long size = (long)(target * 8 / 9), last_step = 0;
-    for (int tries = 0; tries < 80; tries++) {
-      std::vector<uint8_t> input(base.begin(), base.begin() + size);
-      long diff = (long)target - (long)bit_stream_length(encode_bytes(input));
-      if (diff == 0) return input;
-      long step = diff > 8 || diff < -8 ? diff * 7 / 8 : (diff > 0 ? 1 : -1);
-      if (step == -last_step && (step == 1 || step == -1)) break;
-      last_step = step;
-      size += step;
-    }
-  }
-  ADD_FAILURE() << "no input found for bit stream length " << target;
-  return {};
-}
-
 // Decodes every stream of `file` one after another, as the installer does.
 void expect_streams(const std::vector<uint8_t> &file,
                     const std::vector<std::vector<uint8_t>> &contents,
