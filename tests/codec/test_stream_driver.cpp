@@ -230,6 +230,20 @@ TEST(StreamOutput, EncodeTakesOnlyTheCount) {
   EXPECT_EQ(r.output, std::vector<uint8_t>(input.begin(), input.begin() + 5));
 }
 
+// Input that arrives in short reads codes to the same stream, and the count
+// still ends it inside a read.
+TEST(StreamOutput, EncodeOfInputInShortReads) {
+  std::vector<uint8_t> input = make_data(DataKind::text, 30000, 13);
+  for (int32_t chunk : {1, 777})
+    for (int32_t count : {30000, 5000}) {
+      MemoryFile in(input), out;
+      in.read_chunk = chunk;
+      EXPECT_EQ(compress_stream(in.handle(), out.handle(), count), 1) << chunk << " " << count;
+      EXPECT_EQ(out.data, encode_bytes(std::vector<uint8_t>(input.begin(), input.begin() + count)))
+          << chunk << " " << count;
+    }
+}
+
 // ---- Heartbeat --------------------------------------------------------------
 
 TEST(StreamHeartbeat, DecodeWritesAndReportsWholeBuffers) {
