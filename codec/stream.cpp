@@ -108,9 +108,9 @@ uint32_t stream_read_size(void) {
   return size;
 }
 
-// An old writer closed streams whose data filled their last block exactly
-// (or that were empty) with a header-only block. A stream never starts with
-// a block of length 6, so such a block right behind a decoded stream is
+// A writer may close a stream whose data fills its last block exactly (or
+// an empty stream) with a header-only block. A stream never starts with a
+// block of length 6, so such a block right behind a decoded stream is
 // counted as part of it.
 static void take_tail_block(void) {
   StreamState &s = stream_state;

@@ -5,7 +5,8 @@
 //   - the stub and the host installer: installer/stream_files.cpp (ReadFile /
 //     WriteFile on Win32 handles) and ui/ (progress dialog, message pump);
 //   - the host tools: tools/ (POSIX descriptors, terminal progress bar);
-//   - tests and fuzzers: in-memory files, no-op progress.
+//   - tests, the benchmark and the fuzz targets: tests/support/memory_files
+//     (in-memory files, counted heartbeat).
 #pragma once
 #include <stdint.h>
 

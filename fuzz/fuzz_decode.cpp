@@ -12,15 +12,13 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <vector>
+
+#include "codec/byte_order.h"
 #include "codec/stream.h"
-#include "fuzz/memory_files.h"
+#include "tests/support/memory_files.h"
 
-enum { MAX_STREAMS = 6, SIZE_BLOCK_BYTES = 10, MALFORMED_MATCH_SLACK = 59 };
-
-static uint32_t declared_size(const uint8_t *stream) {
-  return static_cast<uint32_t>(stream[6]) | static_cast<uint32_t>(stream[7]) << 8 |
-         static_cast<uint32_t>(stream[8]) << 16 | static_cast<uint32_t>(stream[9]) << 24;
-}
+enum { MAX_STREAMS = 6, MALFORMED_MATCH_SLACK = 59 };
 
 static void check(bool condition, const char *what) {
   if (!condition) {
@@ -30,22 +28,22 @@ static void check(bool condition, const char *what) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  MemoryFile input;
-  input.data = data;
-  input.size = size;
+  MemoryFile input(std::vector<uint8_t>(data, data + size));
   size_t position = 0;
   for (int stream = 0; stream < MAX_STREAMS; ++stream) {
     MemoryFile output;
     input.position = position;
-    int ok = decompress_stream(as_stream_file(input), as_stream_file(output));
-    uint64_t expected = size - position >= SIZE_BLOCK_BYTES ? declared_size(data + position) : 0;
-    check(output.written.size() <= expected + MALFORMED_MATCH_SLACK,
+    int ok = decompress_stream(input.handle(), output.handle());
+    bool has_size_block = size - position >= SIZE_BLOCK_LENGTH;
+    // The size word is the size block's data, right behind its header.
+    uint64_t expected = has_size_block ? read_le32(data + position + BLOCK_HEADER_SIZE) : 0;
+    check(output.data.size() <= expected + MALFORMED_MATCH_SLACK,
           "decoder wrote past the declared size");
     if (!ok) break;
-    check(size - position >= SIZE_BLOCK_BYTES, "accepted a stream shorter than its size block");
-    check(output.written.size() == expected, "accepted stream has the wrong decoded size");
+    check(has_size_block, "accepted a stream shorter than its size block");
+    check(output.data.size() == expected, "accepted stream has the wrong decoded size");
     size_t consumed = stream_state.consumed_length;
-    check(consumed >= SIZE_BLOCK_BYTES && consumed <= size - position,
+    check(consumed >= SIZE_BLOCK_LENGTH && consumed <= size - position,
           "consumed_length outside the payload");
     position += consumed;
   }

@@ -124,7 +124,3 @@ std::vector<uint8_t> unwrap_container(const std::vector<uint8_t> &packed) {
   }
   return bits;
 }
-
-uint32_t container_size_field(const std::vector<uint8_t> &packed) {
-  return packed[6] | (packed[7] << 8) | (packed[8] << 16) | ((uint32_t)packed[9] << 24);
-}

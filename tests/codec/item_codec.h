@@ -31,6 +31,3 @@ std::vector<uint8_t> wrap_container(uint32_t size, const std::vector<uint8_t> &b
 // The bit stream inside one container stream at the start of packed
 // (blocks taken until the first short one).
 std::vector<uint8_t> unwrap_container(const std::vector<uint8_t> &packed);
-
-// Output bytes of the stream that starts with a size block: its size field.
-uint32_t container_size_field(const std::vector<uint8_t> &packed);

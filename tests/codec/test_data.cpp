@@ -1,6 +1,11 @@
 #include "tests/codec/test_data.h"
 
+#include <gtest/gtest.h>
+
 #include <random>
+
+#include "tests/codec/item_codec.h"
+#include "tests/support/memory_files.h"
 
 namespace {
 
@@ -89,4 +94,25 @@ const char *data_kind_name(DataKind kind) {
     case DataKind::mixed: return "mixed";
   }
   return "?";
+}
+
+// Random bytes barely compress and prefixes of them code as prefixes of the
+// bit stream (about 1.1 bytes per byte), so the prefix length is walked
+// towards the target; a walk that jumps over it tries the next seed.
+std::vector<uint8_t> input_with_bit_length(size_t target) {
+  for (uint32_t seed = 1; seed < 10; seed++) {
+    std::vector<uint8_t> base = make_data(DataKind::random, target + 4000, seed);
+    long size = (long)(target * 8 / 9), last_step = 0;
+    for (int tries = 0; tries < 80; tries++) {
+      std::vector<uint8_t> input(base.begin(), base.begin() + size);
+      long diff = (long)target - (long)unwrap_container(encode_bytes(input)).size();
+      if (diff == 0) return input;
+      long step = diff > 8 || diff < -8 ? diff * 7 / 8 : (diff > 0 ? 1 : -1);
+      if (step == -last_step && (step == 1 || step == -1)) break;
+      last_step = step;
+      size += step;
+    }
+  }
+  ADD_FAILURE() << "no input found for bit stream length " << target;
+  return {};
 }

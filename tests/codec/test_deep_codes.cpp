@@ -10,7 +10,7 @@
 #include "codec/stream.h"
 #include "codec/stream_bytes.h"
 #include "tests/codec/item_codec.h"
-#include "tests/codec/memory_files.h"
+#include "tests/support/memory_files.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ TEST(DeepCodes, EmittedAndDecoded) {
   std::vector<uint8_t> expected(size, 'a');
   if (deepest < 256) expected[size - 2] = (uint8_t)deepest;
   expected[size - 1] = 'z';
-  DecodeResult r = decompress_bytes(packed);
+  DecodeResult r = decode_bytes(packed);
   EXPECT_EQ(r.ok, 1);
   EXPECT_EQ(r.output, expected);
 }

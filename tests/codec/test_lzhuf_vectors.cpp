@@ -3,18 +3,18 @@
 
 #include "codec/stream.h"
 #include "tests/codec/item_codec.h"
-#include "tests/codec/memory_files.h"
+#include "tests/support/memory_files.h"
 
 // The bit stream (blocks stripped) that compress_stream writes for text.
 static std::vector<uint8_t> bit_stream_of(const std::string &text) {
   int ok = 0;
-  std::vector<uint8_t> packed = compress_bytes(bytes_of(text), &ok);
+  std::vector<uint8_t> packed = encode_bytes(bytes_of(text), &ok);
   EXPECT_EQ(ok, 1);
   return unwrap_container(packed);
 }
 
 static std::vector<Item> items_of(const std::vector<uint8_t> &input) {
-  std::vector<uint8_t> packed = compress_bytes(input);
+  std::vector<uint8_t> packed = encode_bytes(input);
   return parse_items(unwrap_container(packed), (uint32_t)input.size());
 }
 
@@ -28,7 +28,7 @@ TEST(LzhufVectors, KnownBitStreams) {
 
 TEST(LzhufVectors, EmptyInputIsTheSizeBlockAlone) {
   int ok = 0;
-  std::vector<uint8_t> packed = compress_bytes({}, &ok);
+  std::vector<uint8_t> packed = encode_bytes({}, &ok);
   EXPECT_EQ(ok, 1);
   EXPECT_EQ(packed, (std::vector<uint8_t>{0x52, 0x43, 0xA5, 0x68, 0x0A, 0, 0, 0, 0, 0}));
 }
@@ -43,7 +43,7 @@ TEST(LzhufVectors, KnownBitStreamsDecode) {
       {{0xF6, 0xFB, 0xBD, 0xF2, 0x40, 0x20}, "abcabcabcabc"},
   };
   for (const Case &c : cases) {
-    DecodeResult r = decompress_bytes(wrap_container((uint32_t)c.text.size(), c.bits));
+    DecodeResult r = decode_bytes(wrap_container((uint32_t)c.text.size(), c.bits));
     EXPECT_EQ(r.ok, 1) << c.text;
     EXPECT_EQ(r.output, bytes_of(c.text));
   }
@@ -73,7 +73,7 @@ TEST(LzhufVectors, EarlyMatchesReachIntoTheInitialSpaces) {
   std::vector<Item> items = items_of(bytes_of("   x"));
   std::vector<Item> expected = {Item::match(3, 0), Item::literal('x')};
   EXPECT_EQ(items, expected);
-  DecodeResult r = decompress_bytes(wrap_container(3, write_items({Item::match(3, 59)})));
+  DecodeResult r = decode_bytes(wrap_container(3, write_items({Item::match(3, 59)})));
   EXPECT_EQ(r.ok, 1);
   EXPECT_EQ(r.output, bytes_of("   "));
 }

@@ -9,8 +9,8 @@
 #include "codec/lzhuf.h"
 #include "codec/lzhuf_encoder.h"
 #include "tests/codec/item_codec.h"
-#include "tests/codec/memory_files.h"
 #include "tests/codec/test_data.h"
+#include "tests/support/memory_files.h"
 
 namespace {
 
@@ -135,7 +135,7 @@ PlainMatchFinder plain;
 // the trees left behind must agree.
 void expect_same_parse(const std::vector<uint8_t> &input, const std::string &what) {
   std::vector<Item> expected = plain.parse(input);
-  std::vector<uint8_t> packed = compress_bytes(input);
+  std::vector<uint8_t> packed = encode_bytes(input);
   std::vector<Item> got = parse_items(unwrap_container(packed), (uint32_t)input.size());
   ASSERT_EQ(got.size(), expected.size()) << what;
   for (size_t i = 0; i < got.size(); i++)
@@ -168,7 +168,7 @@ TEST(MatchFinder, SameParseAndTreesAsPlainSearch) {
     for (DataKind kind : kinds) {
       std::vector<uint8_t> input = make_data(kind, size, seed++);
       expect_same_parse(input, std::string(data_kind_name(kind)) + " size " + std::to_string(size));
-      if (seed % 3 == 0) decompress_bytes(compress_bytes(make_data(kind, 5000, seed)));
+      if (seed % 3 == 0) decode_bytes(encode_bytes(make_data(kind, 5000, seed)));
     }
 }
 

@@ -4,8 +4,8 @@
 
 #include "codec/stream.h"
 #include "tests/codec/item_codec.h"
-#include "tests/codec/memory_files.h"
 #include "tests/codec/test_data.h"
+#include "tests/support/memory_files.h"
 
 namespace {
 
@@ -15,31 +15,6 @@ std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
   return out;
 }
 
-size_t bit_stream_length(const std::vector<uint8_t> &packed) {
-  return unwrap_container(packed).size();
-}
-
-// A prefix of seeded random bytes whose bit stream is exactly `target` bytes
-// long (prefixes of random data code as prefixes of the bit stream, about
-// 1.1 bytes per byte).
-std::vector<uint8_t> input_with_bit_length(size_t target) {
-  for (uint32_t seed = 1; seed < 10; seed++) {
-    std::vector<uint8_t> base = make_data(DataKind::random, target + 4000, seed);
-    long size = (long)(target * 8 / 9), last_step = 0;
-    for (int tries = 0; tries < 80; tries++) {
-      std::vector<uint8_t> input(base.begin(), base.begin() + size);
-      long diff = (long)target - (long)bit_stream_length(compress_bytes(input));
-      if (diff == 0) return input;
-      long step = diff > 8 || diff < -8 ? diff * 7 / 8 : (diff > 0 ? 1 : -1);
-      if (step == -last_step && (step == 1 || step == -1)) break;
-      last_step = step;
-      size += step;
-    }
-  }
-  ADD_FAILURE() << "no input found for bit stream length " << target;
-  return {};
-}
-
 // Decodes every stream of `file` one after another, as the installer does.
 void expect_streams(const std::vector<uint8_t> &file,
                     const std::vector<std::vector<uint8_t>> &contents,
@@ -47,7 +22,7 @@ void expect_streams(const std::vector<uint8_t> &file,
   size_t at = 0;
   for (size_t i = 0; i < contents.size(); i++) {
     SCOPED_TRACE("stream " + std::to_string(i));
-    DecodeResult r = decompress_bytes(file, at);
+    DecodeResult r = decode_bytes(file, at);
     ASSERT_EQ(r.ok, 1);
     EXPECT_EQ(r.output, contents[i]);
     EXPECT_EQ((size_t)r.consumed_length, lengths[i]);
@@ -75,11 +50,11 @@ TEST(StreamEnds, EveryShapeDecodesExactlyWhateverFollows) {
   inputs.push_back(input_with_bit_length(BLOCK_DATA_SIZE));
   inputs.push_back(input_with_bit_length(2 * BLOCK_DATA_SIZE + 2));
 
-  std::vector<uint8_t> next = compress_bytes(bytes_of("the next stream"));
+  std::vector<uint8_t> next = encode_bytes(bytes_of("the next stream"));
   const std::vector<uint8_t> trailing = {0x52, 0x43, 0x00, 0x11, 0xFF, 0xFF, 0xFF, 0xFF, 9, 9, 9};
   for (size_t i = 0; i < inputs.size(); i++) {
     SCOPED_TRACE("input " + std::to_string(i) + ", " + std::to_string(inputs[i].size()) + " bytes");
-    std::vector<uint8_t> packed = compress_bytes(inputs[i]);
+    std::vector<uint8_t> packed = encode_bytes(inputs[i]);
     expect_streams(packed, {inputs[i]}, {packed.size()});
     expect_streams(concat({packed, next}), {inputs[i], bytes_of("the next stream")},
                    {packed.size(), next.size()});
@@ -89,19 +64,19 @@ TEST(StreamEnds, EveryShapeDecodesExactlyWhateverFollows) {
 
 TEST(StreamEnds, FullLastBlockIsNotFollowedByAnEmptyOne) {
   std::vector<uint8_t> input = input_with_bit_length(BLOCK_DATA_SIZE);
-  std::vector<uint8_t> packed = compress_bytes(input);
+  std::vector<uint8_t> packed = encode_bytes(input);
   EXPECT_EQ(packed.size(), (size_t)(SIZE_BLOCK_LENGTH + BLOCK_SIZE));
 }
 
-// Streams from a writer that closed them with a header-only block: the block
-// belongs to the stream, and the next stream is found behind it.
+// Streams closed by a header-only block: the block belongs to the stream,
+// and the next stream is found behind it.
 TEST(StreamEnds, HeaderOnlyTailBlockIsCounted) {
   std::vector<uint8_t> input = input_with_bit_length(BLOCK_DATA_SIZE);
-  std::vector<uint8_t> bits = unwrap_container(compress_bytes(input));
+  std::vector<uint8_t> bits = unwrap_container(encode_bytes(input));
   std::vector<uint8_t> full = wrap_container((uint32_t)input.size(), bits, true);
   std::vector<uint8_t> empty = wrap_container(0, {}, true);
   ASSERT_EQ(empty.size(), 16u);
-  std::vector<uint8_t> next = compress_bytes(bytes_of("after"));
+  std::vector<uint8_t> next = encode_bytes(bytes_of("after"));
   expect_streams(concat({empty, full, next}), {{}, input, bytes_of("after")},
                  {16, full.size(), next.size()});
   expect_streams(full, {input}, {full.size()});
@@ -114,7 +89,7 @@ TEST(StreamEnds, BackToBackStreamsOfVariedKinds) {
   const DataKind kinds[] = {DataKind::mixed, DataKind::runs, DataKind::executable, DataKind::random};
   for (int i = 0; i < 8; i++) {
     contents.push_back(make_data(kinds[i % 4], 1000 + 13000 * i, 100 + i));
-    std::vector<uint8_t> packed = compress_bytes(contents.back());
+    std::vector<uint8_t> packed = encode_bytes(contents.back());
     lengths.push_back(packed.size());
     file.insert(file.end(), packed.begin(), packed.end());
   }
@@ -124,17 +99,17 @@ TEST(StreamEnds, BackToBackStreamsOfVariedKinds) {
 // ---- Damaged and missing input ----------------------------------------------
 
 TEST(StreamInput, FileAtItsEndFailsAndWritesNothing) {
-  DecodeResult r = decompress_bytes({});
+  DecodeResult r = decode_bytes({});
   EXPECT_EQ(r.ok, 0);
   EXPECT_TRUE(r.output.empty());
-  std::vector<uint8_t> packed = compress_bytes(bytes_of("abc"));
-  r = decompress_bytes(packed, packed.size());
+  std::vector<uint8_t> packed = encode_bytes(bytes_of("abc"));
+  r = decode_bytes(packed, packed.size());
   EXPECT_EQ(r.ok, 0);
   EXPECT_TRUE(r.output.empty());
 }
 
 TEST(StreamInput, RejectedSizeBlockDecodesNothing) {
-  std::vector<uint8_t> packed = compress_bytes(bytes_of("some bytes to pack"));
+  std::vector<uint8_t> packed = encode_bytes(bytes_of("some bytes to pack"));
   struct Damage {
     size_t at;
     uint8_t value;
@@ -146,7 +121,7 @@ TEST(StreamInput, RejectedSizeBlockDecodesNothing) {
   for (const Damage &d : damages) {
     std::vector<uint8_t> bad = packed;
     bad[d.at] = d.value;
-    DecodeResult r = decompress_bytes(bad);
+    DecodeResult r = decode_bytes(bad);
     EXPECT_EQ(r.ok, 0) << d.what;
     EXPECT_TRUE(r.output.empty()) << d.what;
   }
@@ -154,16 +129,16 @@ TEST(StreamInput, RejectedSizeBlockDecodesNothing) {
 
 TEST(StreamInput, SizeAbove0x7FFFFFFFIsRejected) {
   std::vector<uint8_t> bits = write_items({Item::literal('A')});
-  DecodeResult r = decompress_bytes(wrap_container(0x80000000u, bits));
+  DecodeResult r = decode_bytes(wrap_container(0x80000000u, bits));
   EXPECT_EQ(r.ok, 0);
   EXPECT_TRUE(r.output.empty());
-  r = decompress_bytes(wrap_container(0xFFFFFFFFu, bits));
+  r = decode_bytes(wrap_container(0xFFFFFFFFu, bits));
   EXPECT_EQ(r.ok, 0);
 }
 
 TEST(StreamInput, DamagedSecondDataBlockStopsTheDecode) {
   std::vector<uint8_t> input = make_data(DataKind::random, 30000, 21);
-  std::vector<uint8_t> packed = compress_bytes(input);
+  std::vector<uint8_t> packed = encode_bytes(input);
   ASSERT_GT(packed.size(), (size_t)(SIZE_BLOCK_LENGTH + 2 * BLOCK_SIZE));
   packed[SIZE_BLOCK_LENGTH + BLOCK_SIZE + 100] ^= 0x40;
   MemoryFile in(packed), out;
@@ -177,17 +152,17 @@ TEST(StreamInput, DamagedSecondDataBlockStopsTheDecode) {
 
 TEST(StreamInput, CutFilesFail) {
   std::vector<uint8_t> input = make_data(DataKind::mixed, 40000, 5);
-  std::vector<uint8_t> packed = compress_bytes(input);
+  std::vector<uint8_t> packed = encode_bytes(input);
   const size_t cuts[] = {3, 9, 10, 11, 16, 10250, 10251, packed.size() - 1};
   for (size_t cut : cuts) {
     std::vector<uint8_t> part(packed.begin(), packed.begin() + cut);
-    EXPECT_EQ(decompress_bytes(part).ok, 0) << "cut at " << cut;
+    EXPECT_EQ(decode_bytes(part).ok, 0) << "cut at " << cut;
   }
   // A whole last block missing: the bits never arrive, nothing stands in.
   std::vector<uint8_t> full = unwrap_container(packed);
   ASSERT_GT(full.size(), (size_t)BLOCK_DATA_SIZE);
   std::vector<uint8_t> first_block(packed.begin(), packed.begin() + SIZE_BLOCK_LENGTH + BLOCK_SIZE);
-  EXPECT_EQ(decompress_bytes(first_block).ok, 0);
+  EXPECT_EQ(decode_bytes(first_block).ok, 0);
 }
 
 // A short block ends its stream; a stream that needs more bits there fails
@@ -196,14 +171,14 @@ TEST(StreamInput, BitsMissingAfterShortBlockFail) {
   std::vector<uint8_t> bits = write_items({Item::literal('a'), Item::literal('b'), Item::literal('c')});
   bits.pop_back();
   std::vector<uint8_t> packed = wrap_container(3, bits);
-  std::vector<uint8_t> next = compress_bytes(bytes_of("zzzzzzzz"));
-  EXPECT_EQ(decompress_bytes(packed).ok, 0);
-  EXPECT_EQ(decompress_bytes(concat({packed, next})).ok, 0);
+  std::vector<uint8_t> next = encode_bytes(bytes_of("zzzzzzzz"));
+  EXPECT_EQ(decode_bytes(packed).ok, 0);
+  EXPECT_EQ(decode_bytes(concat({packed, next})).ok, 0);
 }
 
 TEST(StreamInput, MalformedFinalMatchStopsAtTheDeclaredSize) {
   std::vector<uint8_t> bits = write_items({Item::literal('A'), Item::match(60, 0)});
-  DecodeResult r = decompress_bytes(wrap_container(5, bits));
+  DecodeResult r = decode_bytes(wrap_container(5, bits));
   EXPECT_EQ(r.ok, 1);
   EXPECT_EQ(r.output, bytes_of("AAAAA"));
 }
@@ -212,7 +187,7 @@ TEST(StreamInput, MalformedFinalMatchStopsAtTheDeclaredSize) {
 
 TEST(StreamOutput, FullDiskFailsTheDecode) {
   std::vector<uint8_t> input = make_data(DataKind::text, 25000, 8);
-  std::vector<uint8_t> packed = compress_bytes(input);
+  std::vector<uint8_t> packed = encode_bytes(input);
   const int64_t limits[] = {0, 100, 10240, 20480, 24999};
   for (int64_t limit : limits) {
     MemoryFile in(packed), out;
@@ -227,7 +202,7 @@ TEST(StreamOutput, FullDiskFailsTheDecode) {
 
 TEST(StreamOutput, FullDiskFailsTheEncode) {
   std::vector<uint8_t> input = make_data(DataKind::random, 25000, 9);
-  std::vector<uint8_t> packed = compress_bytes(input);
+  std::vector<uint8_t> packed = encode_bytes(input);
   for (int64_t limit : {int64_t(0), int64_t(9), int64_t(10), int64_t(15000), int64_t(packed.size() - 1)}) {
     MemoryFile in(input), out;
     out.write_limit = limit;
@@ -250,15 +225,29 @@ TEST(StreamOutput, EncodeTakesOnlyTheCount) {
   MemoryFile in(input), out;
   EXPECT_EQ(compress_stream(in.handle(), out.handle(), 5), 1);
   EXPECT_EQ(in.read_sizes, std::vector<int32_t>{BLOCK_SIZE});
-  DecodeResult r = decompress_bytes(out.data);
+  DecodeResult r = decode_bytes(out.data);
   EXPECT_EQ(r.ok, 1);
   EXPECT_EQ(r.output, std::vector<uint8_t>(input.begin(), input.begin() + 5));
+}
+
+// Input that arrives in short reads codes to the same stream, and the count
+// still ends it inside a read.
+TEST(StreamOutput, EncodeOfInputInShortReads) {
+  std::vector<uint8_t> input = make_data(DataKind::text, 30000, 13);
+  for (int32_t chunk : {1, 777})
+    for (int32_t count : {30000, 5000}) {
+      MemoryFile in(input), out;
+      in.read_chunk = chunk;
+      EXPECT_EQ(compress_stream(in.handle(), out.handle(), count), 1) << chunk << " " << count;
+      EXPECT_EQ(out.data, encode_bytes(std::vector<uint8_t>(input.begin(), input.begin() + count)))
+          << chunk << " " << count;
+    }
 }
 
 // ---- Heartbeat --------------------------------------------------------------
 
 TEST(StreamHeartbeat, DecodeWritesAndReportsWholeBuffers) {
-  std::vector<uint8_t> packed = compress_bytes(std::vector<uint8_t>(49152, 'x'));
+  std::vector<uint8_t> packed = encode_bytes(std::vector<uint8_t>(49152, 'x'));
   MemoryFile in(packed), out;
   reset_heartbeat();
   ASSERT_EQ(decompress_stream(in.handle(), out.handle()), 1);
@@ -271,7 +260,7 @@ TEST(StreamHeartbeat, DecodeWritesAndReportsWholeBuffers) {
 // request that reads and a byte that fills the buffer are not counted.
 TEST(StreamHeartbeat, PumpCadence) {
   std::vector<uint8_t> input = make_data(DataKind::mixed, 70000, 12);
-  std::vector<uint8_t> packed = compress_bytes(input);
+  std::vector<uint8_t> packed = encode_bytes(input);
   size_t bits = unwrap_container(packed).size();
   MemoryFile in(packed), out;
   reset_heartbeat();
