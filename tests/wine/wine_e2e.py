@@ -38,6 +38,11 @@ from package_image import (OFFSET_DONE_TEXT, OFFSET_MAIN_SIZE, STREAM_FIRST_DATA
 MB_OK, MB_YESNO = 0, 4
 IDOK, IDYES, IDNO = 1, 6, 7
 
+# The installer's exit codes.
+EXIT_INSTALLED, EXIT_FAILED, EXIT_DECLINED = 0, 1, 2
+EXIT_MEANING = {EXIT_INSTALLED: "installed", EXIT_FAILED: "failed or damaged",
+                EXIT_DECLINED: "declined"}
+
 RUN_TIMEOUT = 90          # one installer run, seconds
 BOOT_TIMEOUT = 300        # creating the prefix template
 TEMPLATE_MARK = "kestrune-template-ready"
@@ -407,11 +412,12 @@ def noise_file(path, size, seed):
 
 
 class Scenario:
-    def __init__(self, name, about, pack, answers=(), mutate=None, messages=(),
+    def __init__(self, name, about, pack, *, code, answers=(), mutate=None, messages=(),
                  installed=None, absent=(), registered=None, dialog=False, command=None):
         self.name = name
         self.about = about
         self.pack = pack            # extra kestrune-pack arguments, or None: the bare stub
+        self.code = code            # expected exit code, one of EXIT_MEANING
         self.answers = answers      # keys for the message boxes, in order
         self.mutate = mutate        # (image, kestrune-pack path) -> image, after packing
         self.messages = messages    # expected (text, style, answer)
@@ -489,71 +495,79 @@ SCENARIOS = [
     Scenario("compressed_dialog", "compressed, progress dialog, five streams",
              ["--extra", "{extra}", "--extra-name", "STARS.DAT", "--main-parts", "3",
               "--dialog", "Installing Kestrune Demo...", "--done", DONE],
-             messages=[(DONE, MB_OK, IDOK)],
+             code=EXIT_INSTALLED, messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second", "STARS.DAT": "extra"},
              registered=DEMO_PATH, dialog=True),
     Scenario("stored", "stored files with an extra file",
              ["--stored", "--extra", "{extra}", "--extra-name", "STARS.DAT", "--done", DONE,
               "--dialog", "never shown when stored"],
-             messages=[(DONE, MB_OK, IDOK)],
+             code=EXIT_INSTALLED, messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second", "STARS.DAT": "extra"},
              registered=DEMO_PATH),
     Scenario("silent", "silent: only the question is asked, no dialog, no done message",
              ["--silent", "--confirm", "Install Kestrune Demo?", "--done", DONE,
               "--dialog", "not shown in silent mode"],
-             answers=["y"], messages=[("Install Kestrune Demo?", MB_YESNO, IDYES)],
+             code=EXIT_INSTALLED, answers=["y"],
+             messages=[("Install Kestrune Demo?", MB_YESNO, IDYES)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
     Scenario("confirm_yes", "question answered Yes, then the done message",
              ["--confirm", "Install Kestrune Demo?", "--done", DONE],
-             answers=["y", "Return"],
+             code=EXIT_INSTALLED, answers=["y", "Return"],
              messages=[("Install Kestrune Demo?", MB_YESNO, IDYES), (DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
     Scenario("confirm_no", "question answered No: nothing installed, nothing more shown",
              ["--confirm", "Install Kestrune Demo?", "--done", DONE, "--dialog", "Installing"],
-             answers=["n"], messages=[("Install Kestrune Demo?", MB_YESNO, IDNO)],
+             code=EXIT_DECLINED, answers=["n"],
+             messages=[("Install Kestrune Demo?", MB_YESNO, IDNO)],
              absent=["KDEMO.SCR", "README.TXT"]),
     Scenario("damaged_stream", "a damaged block in the main file's second stream",
              ["--main-parts", "2", "--dialog", "Installing Kestrune Demo...", "--done", DONE],
-             mutate=flip_byte_in_stream(1, delta=40),
+             code=EXIT_FAILED, mutate=flip_byte_in_stream(1, delta=40),
              messages=[(FAILED, MB_OK, IDOK)], absent=["README.TXT"], dialog=True),
     Scenario("cut_installer", "the last 3000 bytes missing: the seal refuses it",
-             ["--done", DONE], mutate=cut(3000, sealed_again=False),
+             ["--done", DONE],
+             code=EXIT_FAILED, mutate=cut(3000, sealed_again=False),
              messages=[(BAD, MB_OK, IDOK)], absent=["KDEMO.SCR", "README.TXT"]),
     Scenario("cut_unsealed", "cut and sealed again: the decoder runs out of input",
-             ["--done", DONE], mutate=cut(3000, sealed_again=True),
+             ["--done", DONE],
+             code=EXIT_FAILED, mutate=cut(3000, sealed_again=True),
              messages=[(FAILED, MB_OK, IDOK)], absent=["README.TXT"]),
     Scenario("header_mismatch", "a record word changed: header check fails",
              ["--done", DONE, "--bad-header", "Kestrune: broken header."],
-             mutate=change_main_size,
+             code=EXIT_FAILED, mutate=change_main_size,
              messages=[("Kestrune: broken header.", MB_OK, IDOK)],
              absent=["KDEMO.SCR", "README.TXT"]),
     Scenario("damaged_record", "a text of the sealed record changed: the seal refuses it",
-             ["--done", DONE], mutate=change_done_text,
+             ["--done", DONE],
+             code=EXIT_FAILED, mutate=change_done_text,
              messages=[(BAD, MB_OK, IDOK)], absent=["KDEMO.SCR", "README.TXT"]),
     Scenario("signed", "signed with osslsigncode after sealing: still installs",
-             ["--main-parts", "2", "--done", DONE], mutate=sign,
-             messages=[(DONE, MB_OK, IDOK)],
+             ["--main-parts", "2", "--done", DONE],
+             code=EXIT_INSTALLED, mutate=sign, messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
     Scenario("short_name", "a long main name is registered by its 8.3 alternate",
              ["--main-name", "Kestrune Night Sky.scr", "--done", DONE],
-             messages=[(DONE, MB_OK, IDOK)],
+             code=EXIT_INSTALLED, messages=[(DONE, MB_OK, IDOK)],
              installed={"Kestrune Night Sky.scr": "main", "README.TXT": "second"},
              registered=re.compile(r"^C:\\windows\\[A-Z0-9_~]{1,8}\.SCR$", re.I)),
     Scenario("path_with_spaces", "started from a quoted path with spaces",
-             ["--done", DONE], command="My Downloads/Kestrune Demo Setup.exe",
+             ["--done", DONE],
+             code=EXIT_INSTALLED, command="My Downloads/Kestrune Demo Setup.exe",
              messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
     Scenario("started_without_extension", "started as 'setup': found again as setup.exe",
-             ["--done", DONE], command=["cmd", "/c", "setup"],
+             ["--done", DONE],
+             code=EXIT_INSTALLED, command=["cmd", "/c", "setup"],
              messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
     Scenario("unfilled_stub", "the bare stub: header check fails, nothing installed",
-             None, messages=[("This installer holds no screen saver.", MB_OK, IDOK)],
+             None,
+             code=EXIT_FAILED, messages=[("This installer holds no screen saver.", MB_OK, IDOK)],
              absent=["KDEMO.SCR", "README.TXT"]),
 ]
 
@@ -606,6 +620,7 @@ def screen_saver_active(prefix):
 def run_scenario(platform, scenario):
     started = time.time()
     work = os.path.join(platform.work, scenario.name)
+    prefix = os.path.join(work, "prefix")
     shutil.rmtree(work, ignore_errors=True)
     files = inputs(platform, os.path.join(work, "input"))
     installer = os.path.join(work, "setup.exe")
@@ -617,7 +632,6 @@ def run_scenario(platform, scenario):
         image = scenario.mutate(read_file(installer), platform.pack)
         with open(installer, "wb") as f:
             f.write(image)
-    prefix = os.path.join(work, "prefix")
     copy_prefix(platform, prefix)
     windows = os.path.join(prefix, "drive_c", "windows")
     before = set(os.listdir(windows))
@@ -633,8 +647,10 @@ def run_scenario(platform, scenario):
     boxes, dialogs = parse_relay(relay)
 
     problems = []
-    if code != 0:
-        problems.append("exit code %d, expected 0" % code)
+    if code != scenario.code:
+        problems.append("exit code %d (%s), expected %d (%s)" %
+                        (code, EXIT_MEANING.get(code, "unknown"), scenario.code,
+                         EXIT_MEANING[scenario.code]))
     shown = [(text, caption, style, answer) for text, caption, style, answer in boxes]
     expected = [(text, "Kestrune", style, answer) for text, style, answer in scenario.messages]
     if shown != expected:
@@ -688,8 +704,8 @@ def run_scenario(platform, scenario):
         print("  relay log: %s\n%s" % (os.path.join(work, "relay.log"),
                                        tail(os.path.join(work, "relay.log"), 15)))
         return False
-    print("ok   %s (%s) in %.1f s: %d message(s)%s, SCRNSAVE.EXE=%s" %
-          (scenario.name, scenario.about, seconds, len(boxes),
+    print("ok   %s (%s) in %.1f s: exit code %d, %d message(s)%s, SCRNSAVE.EXE=%s" %
+          (scenario.name, scenario.about, seconds, code, len(boxes),
            ", dialog" if dialogs else "", entry))
     # Keep the prefix only when something failed; they are large.
     shutil.rmtree(prefix, ignore_errors=True)
@@ -823,7 +839,7 @@ def install(platform, pack_args, answers):
     boxes, dialogs = parse_relay(relay)
     print("Installed %s under Wine (%s stub) into %s" %
           (os.path.basename(installer), platform.arch, prefix))
-    print("  exit code:        %d" % code)
+    print("  exit code:        %d (%s)" % (code, EXIT_MEANING.get(code, "unknown")))
     print("  progress dialog:  %s" % ("shown" if dialogs else "not shown"))
     for text, caption, style, answer in boxes:
         kind = "question" if style == MB_YESNO else "message"
