@@ -31,9 +31,9 @@ import sys
 import threading
 import time
 
-from package_image import (OFFSET_DONE_TEXT, OFFSET_MAIN_SIZE, STREAM_FIRST_DATA, ImageError,
-                           get_record, payload_offset, put_record, put_word, reseal,
-                           stream_starts, word)
+from package_image import (OFFSET_DONE_TEXT, OFFSET_MAIN_FILE_NAME, OFFSET_MAIN_SIZE,
+                           STREAM_FIRST_DATA, ImageError, get_record, payload_offset,
+                           put_record, put_text, put_word, reseal, stream_starts, unseal, word)
 
 MB_OK, MB_YESNO = 0, 4
 IDOK, IDYES, IDNO = 1, 6, 7
@@ -461,6 +461,16 @@ def change_main_size(image, pack):
     return reseal(put_record(image, at, record))
 
 
+def rename_main_unsealed(name):
+    """The main file's name in the record replaced by name and the seal
+    removed, as a packer without the file-name rule could write it."""
+    def mutate(image, pack):
+        at, record = get_record(image)
+        put_text(record, OFFSET_MAIN_FILE_NAME, name)
+        return unseal(put_record(image, at, record))
+    return mutate
+
+
 def sign(image, pack):
     """Signs the installer as a publisher would after building it: a
     throw-away self-signed certificate (openssl) and osslsigncode, which
@@ -543,6 +553,10 @@ SCENARIOS = [
              ["--done", DONE],
              code=EXIT_FAILED, mutate=change_done_text,
              messages=[(BAD, MB_OK, IDOK)], absent=["KDEMO.SCR", "README.TXT"]),
+    Scenario("device_name", "main name NUL.SCR in an unsealed record: refused, nothing written",
+             ["--done", DONE],
+             code=EXIT_FAILED, mutate=rename_main_unsealed("NUL.SCR"),
+             messages=[(FAILED, MB_OK, IDOK)]),
     Scenario("signed", "signed with osslsigncode after sealing: still installs",
              ["--main-parts", "2", "--done", DONE],
              code=EXIT_INSTALLED, mutate=sign, messages=[(DONE, MB_OK, IDOK)],
