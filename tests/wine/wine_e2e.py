@@ -20,6 +20,7 @@ B is the host build directory (it holds tools/kestrune-pack and the
 windows-<arch> cross builds). Standard library only.
 """
 import argparse
+import contextlib
 import os
 import random
 import re
@@ -42,6 +43,9 @@ IDOK, IDYES, IDNO = 1, 6, 7
 EXIT_INSTALLED, EXIT_FAILED, EXIT_DECLINED = 0, 1, 2
 EXIT_MEANING = {EXIT_INSTALLED: "installed", EXIT_FAILED: "failed or damaged",
                 EXIT_DECLINED: "declined"}
+# A scenario this machine cannot set up ends the run with this code, which
+# CTest reports as skipped.
+EXIT_SKIPPED = 77
 
 RUN_TIMEOUT = 90          # one installer run, seconds
 BOOT_TIMEOUT = 300        # creating the prefix template
@@ -50,6 +54,10 @@ TEMPLATE_MARK = "kestrune-template-ready"
 
 class Failure(Exception):
     pass
+
+
+class Skipped(Exception):
+    """The scenario cannot be set up on this machine; it says why."""
 
 
 # --------------------------------------------------------------------------
@@ -413,7 +421,8 @@ def noise_file(path, size, seed):
 
 class Scenario:
     def __init__(self, name, about, pack, *, code, answers=(), mutate=None, messages=(),
-                 installed=None, absent=(), registered=None, dialog=False, command=None):
+                 installed=None, absent=(), registered=None, dialog=False, command=None,
+                 prefix_state=None):
         self.name = name
         self.about = about
         self.pack = pack            # extra kestrune-pack arguments, or None: the bare stub
@@ -427,6 +436,7 @@ class Scenario:
         self.dialog = dialog        # the progress dialog opens
         self.command = command      # Wine command line that starts the installer, or
                                     # a path under the work folder to start it from
+        self.prefix_state = prefix_state  # prefix -> context manager held around the run
 
 
 def flip_byte_in_stream(index, delta=1000):
@@ -469,6 +479,42 @@ def rename_main_unsealed(name):
         put_text(record, OFFSET_MAIN_FILE_NAME, name)
         return unseal(put_record(image, at, record))
     return mutate
+
+
+def system_ini_path(prefix):
+    return os.path.join(prefix, "drive_c", "windows", "system.ini")
+
+
+def chattr(flag, path):
+    return subprocess.run(["chattr", flag, path], stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT)
+
+
+def release_system_ini(prefix):
+    """Makes system.ini writable again, in case a run that was killed left
+    it immutable; without that its prefix could not be removed."""
+    if os.path.exists(system_ini_path(prefix)) and shutil.which("chattr"):
+        chattr("-i", system_ini_path(prefix))
+
+
+@contextlib.contextmanager
+def system_ini_immutable(prefix):
+    """system.ini made immutable for the run, so no process can write it;
+    always made writable again afterwards."""
+    path = system_ini_path(prefix)
+    if not os.path.exists(path):
+        open(path, "wb").close()
+    if shutil.which("chattr") is None:
+        raise Skipped("chattr is not installed (e2fsprogs)")
+    result = chattr("+i", path)
+    if result.returncode != 0:
+        raise Skipped("system.ini cannot be made immutable here (chattr +i needs a filesystem "
+                      "that has the flag, and root): " +
+                      result.stdout.decode(errors="replace").strip())
+    try:
+        yield
+    finally:
+        chattr("-i", path)
 
 
 def sign(image, pack):
@@ -557,6 +603,11 @@ SCENARIOS = [
              ["--done", DONE],
              code=EXIT_FAILED, mutate=rename_main_unsealed("NUL.SCR"),
              messages=[(FAILED, MB_OK, IDOK)]),
+    Scenario("system_ini_locked", "system.ini cannot be written: files written, install fails",
+             ["--done", DONE],
+             code=EXIT_FAILED, prefix_state=system_ini_immutable,
+             messages=[(FAILED, MB_OK, IDOK)],
+             installed={"KDEMO.SCR": "main", "README.TXT": "second"}),
     Scenario("signed", "signed with osslsigncode after sealing: still installs",
              ["--main-parts", "2", "--done", DONE],
              code=EXIT_INSTALLED, mutate=sign, messages=[(DONE, MB_OK, IDOK)],
@@ -606,7 +657,7 @@ def pack(platform, files, extra_args, output):
 
 
 def system_ini_entry(prefix):
-    path = os.path.join(prefix, "drive_c", "windows", "system.ini")
+    path = system_ini_path(prefix)
     if not os.path.exists(path):
         return None
     section = None
@@ -635,6 +686,7 @@ def run_scenario(platform, scenario):
     started = time.time()
     work = os.path.join(platform.work, scenario.name)
     prefix = os.path.join(work, "prefix")
+    release_system_ini(prefix)
     shutil.rmtree(work, ignore_errors=True)
     files = inputs(platform, os.path.join(work, "input"))
     installer = os.path.join(work, "setup.exe")
@@ -656,8 +708,13 @@ def run_scenario(platform, scenario):
         command = os.path.join(work, scenario.command)
         os.makedirs(os.path.dirname(command), exist_ok=True)
         os.replace(installer, command)
-    code, relay = run_installer(platform, prefix, command,
-                                scenario.answers, os.path.join(work, "relay.log"))
+    try:
+        with (scenario.prefix_state or contextlib.nullcontext)(prefix):
+            code, relay = run_installer(platform, prefix, command,
+                                        scenario.answers, os.path.join(work, "relay.log"))
+    except Skipped:
+        shutil.rmtree(prefix, ignore_errors=True)
+        raise
     boxes, dialogs = parse_relay(relay)
 
     problems = []
@@ -912,12 +969,20 @@ def main():
         unknown = set(names) - {s.name for s in SCENARIOS} - {"demo_saver"}
         if unknown:
             raise Failure("unknown scenarios: %s" % sorted(unknown))
-        results = [run_with_retry(platform, s) for s in SCENARIOS if s.name in names]
+        results, skipped = [], 0
+        for scenario in (s for s in SCENARIOS if s.name in names):
+            try:
+                results.append(run_with_retry(platform, scenario))
+            except Skipped as why:
+                print("SKIP %s: %s" % (scenario.name, why))
+                skipped += 1
         if "demo_saver" in names:
             results.append(run_demo_saver(platform, os.environ.get("KESTRUNE_SAVER_PICTURE")))
         passed = sum(results)
-        print("%d passed, %d failed" % (passed, len(results) - passed))
-        return 0 if all(results) else 1
+        print("%d passed, %d failed, %d skipped" % (passed, len(results) - passed, skipped))
+        if not all(results):
+            return 1
+        return EXIT_SKIPPED if skipped else 0
     except (Failure, ImageError) as failure:
         print("error: %s" % failure)
         return 1
