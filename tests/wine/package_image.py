@@ -3,8 +3,8 @@ install record inside the stub, found by its signature; the record's words
 and text slots; the seal over the record and the payload; and the container
 streams of a compressed payload, as kestrune-pack lists them.
 
-The record layout is the one in installer/install_config.h, the seal the one
-in installer/integrity.h. Words are 32-bit little-endian. Standard library
+The record layout is the one in format/record.h, the seal the one in
+format/seal.h. Words are 32-bit little-endian. Standard library
 only.
 """
 import os
@@ -84,6 +84,14 @@ def put_record(image, at, record):
     return bytes(image[:at]) + scramble(bytes(record)) + bytes(image[at + CONFIG_SIZE:])
 
 
+def put_text(record, offset, text):
+    """Writes text, zero-filled, into the text slot at offset."""
+    data = text.encode("latin-1")
+    if len(data) >= TEXT_SLOT_SIZE:
+        raise ImageError("%r does not fit a text slot" % text)
+    record[offset:offset + TEXT_SLOT_SIZE] = data + bytes(TEXT_SLOT_SIZE - len(data))
+
+
 def word(record, offset):
     return struct.unpack_from("<I", record, offset)[0]
 
@@ -127,6 +135,15 @@ def reseal(image):
     after = SEAL_AREA_OFFSET + SEAL_AREA_SIZE
     plain = bytes(record[:SEAL_AREA_OFFSET]) + bytes(SEAL_AREA_SIZE) + bytes(record[after:])
     put_word(record, OFFSET_SEAL_RECORD_CRC, zlib.crc32(plain))
+    return put_record(image, at, record)
+
+
+def unseal(image):
+    """The installer with the seal area of its record zeroed, as a packer
+    that does not seal writes it: the installer then trusts the record as it
+    stands and only its own checks of the words and names remain."""
+    at, record = get_record(image)
+    record[SEAL_AREA_OFFSET:SEAL_AREA_OFFSET + SEAL_AREA_SIZE] = bytes(SEAL_AREA_SIZE)
     return put_record(image, at, record)
 
 

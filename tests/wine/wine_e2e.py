@@ -20,6 +20,7 @@ B is the host build directory (it holds tools/kestrune-pack and the
 windows-<arch> cross builds). Standard library only.
 """
 import argparse
+import contextlib
 import os
 import random
 import re
@@ -31,12 +32,20 @@ import sys
 import threading
 import time
 
-from package_image import (OFFSET_DONE_TEXT, OFFSET_MAIN_SIZE, STREAM_FIRST_DATA, ImageError,
-                           get_record, payload_offset, put_record, put_word, reseal,
-                           stream_starts, word)
+from package_image import (OFFSET_DONE_TEXT, OFFSET_MAIN_FILE_NAME, OFFSET_MAIN_SIZE,
+                           STREAM_FIRST_DATA, ImageError, get_record, payload_offset,
+                           put_record, put_text, put_word, reseal, stream_starts, unseal, word)
 
 MB_OK, MB_YESNO = 0, 4
 IDOK, IDYES, IDNO = 1, 6, 7
+
+# The installer's exit codes.
+EXIT_INSTALLED, EXIT_FAILED, EXIT_DECLINED = 0, 1, 2
+EXIT_MEANING = {EXIT_INSTALLED: "installed", EXIT_FAILED: "failed or damaged",
+                EXIT_DECLINED: "declined"}
+# A scenario this machine cannot set up ends the run with this code, which
+# CTest reports as skipped.
+EXIT_SKIPPED = 77
 
 RUN_TIMEOUT = 90          # one installer run, seconds
 BOOT_TIMEOUT = 300        # creating the prefix template
@@ -45,6 +54,10 @@ TEMPLATE_MARK = "kestrune-template-ready"
 
 class Failure(Exception):
     pass
+
+
+class Skipped(Exception):
+    """The scenario cannot be set up on this machine; it says why."""
 
 
 # --------------------------------------------------------------------------
@@ -407,11 +420,13 @@ def noise_file(path, size, seed):
 
 
 class Scenario:
-    def __init__(self, name, about, pack, answers=(), mutate=None, messages=(),
-                 installed=None, absent=(), registered=None, dialog=False, command=None):
+    def __init__(self, name, about, pack, *, code, answers=(), mutate=None, messages=(),
+                 installed=None, absent=(), registered=None, dialog=False, command=None,
+                 prefix_state=None):
         self.name = name
         self.about = about
         self.pack = pack            # extra kestrune-pack arguments, or None: the bare stub
+        self.code = code            # expected exit code, one of EXIT_MEANING
         self.answers = answers      # keys for the message boxes, in order
         self.mutate = mutate        # (image, kestrune-pack path) -> image, after packing
         self.messages = messages    # expected (text, style, answer)
@@ -421,6 +436,7 @@ class Scenario:
         self.dialog = dialog        # the progress dialog opens
         self.command = command      # Wine command line that starts the installer, or
                                     # a path under the work folder to start it from
+        self.prefix_state = prefix_state  # prefix -> context manager held around the run
 
 
 def flip_byte_in_stream(index, delta=1000):
@@ -453,6 +469,52 @@ def change_main_size(image, pack):
     at, record = get_record(image)
     put_word(record, OFFSET_MAIN_SIZE, word(record, OFFSET_MAIN_SIZE) + 1)
     return reseal(put_record(image, at, record))
+
+
+def rename_main_unsealed(name):
+    """The main file's name in the record replaced by name and the seal
+    removed, as a packer without the file-name rule could write it."""
+    def mutate(image, pack):
+        at, record = get_record(image)
+        put_text(record, OFFSET_MAIN_FILE_NAME, name)
+        return unseal(put_record(image, at, record))
+    return mutate
+
+
+def system_ini_path(prefix):
+    return os.path.join(prefix, "drive_c", "windows", "system.ini")
+
+
+def chattr(flag, path):
+    return subprocess.run(["chattr", flag, path], stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT)
+
+
+def release_system_ini(prefix):
+    """Makes system.ini writable again, in case a run that was killed left
+    it immutable; without that its prefix could not be removed."""
+    if os.path.exists(system_ini_path(prefix)) and shutil.which("chattr"):
+        chattr("-i", system_ini_path(prefix))
+
+
+@contextlib.contextmanager
+def system_ini_immutable(prefix):
+    """system.ini made immutable for the run, so no process can write it;
+    always made writable again afterwards."""
+    path = system_ini_path(prefix)
+    if not os.path.exists(path):
+        open(path, "wb").close()
+    if shutil.which("chattr") is None:
+        raise Skipped("chattr is not installed (e2fsprogs)")
+    result = chattr("+i", path)
+    if result.returncode != 0:
+        raise Skipped("system.ini cannot be made immutable here (chattr +i needs a filesystem "
+                      "that has the flag, and root): " +
+                      result.stdout.decode(errors="replace").strip())
+    try:
+        yield
+    finally:
+        chattr("-i", path)
 
 
 def sign(image, pack):
@@ -489,71 +551,88 @@ SCENARIOS = [
     Scenario("compressed_dialog", "compressed, progress dialog, five streams",
              ["--extra", "{extra}", "--extra-name", "STARS.DAT", "--main-parts", "3",
               "--dialog", "Installing Kestrune Demo...", "--done", DONE],
-             messages=[(DONE, MB_OK, IDOK)],
+             code=EXIT_INSTALLED, messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second", "STARS.DAT": "extra"},
              registered=DEMO_PATH, dialog=True),
     Scenario("stored", "stored files with an extra file",
              ["--stored", "--extra", "{extra}", "--extra-name", "STARS.DAT", "--done", DONE,
               "--dialog", "never shown when stored"],
-             messages=[(DONE, MB_OK, IDOK)],
+             code=EXIT_INSTALLED, messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second", "STARS.DAT": "extra"},
              registered=DEMO_PATH),
     Scenario("silent", "silent: only the question is asked, no dialog, no done message",
              ["--silent", "--confirm", "Install Kestrune Demo?", "--done", DONE,
               "--dialog", "not shown in silent mode"],
-             answers=["y"], messages=[("Install Kestrune Demo?", MB_YESNO, IDYES)],
+             code=EXIT_INSTALLED, answers=["y"],
+             messages=[("Install Kestrune Demo?", MB_YESNO, IDYES)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
     Scenario("confirm_yes", "question answered Yes, then the done message",
              ["--confirm", "Install Kestrune Demo?", "--done", DONE],
-             answers=["y", "Return"],
+             code=EXIT_INSTALLED, answers=["y", "Return"],
              messages=[("Install Kestrune Demo?", MB_YESNO, IDYES), (DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
     Scenario("confirm_no", "question answered No: nothing installed, nothing more shown",
              ["--confirm", "Install Kestrune Demo?", "--done", DONE, "--dialog", "Installing"],
-             answers=["n"], messages=[("Install Kestrune Demo?", MB_YESNO, IDNO)],
+             code=EXIT_DECLINED, answers=["n"],
+             messages=[("Install Kestrune Demo?", MB_YESNO, IDNO)],
              absent=["KDEMO.SCR", "README.TXT"]),
     Scenario("damaged_stream", "a damaged block in the main file's second stream",
              ["--main-parts", "2", "--dialog", "Installing Kestrune Demo...", "--done", DONE],
-             mutate=flip_byte_in_stream(1, delta=40),
+             code=EXIT_FAILED, mutate=flip_byte_in_stream(1, delta=40),
              messages=[(FAILED, MB_OK, IDOK)], absent=["README.TXT"], dialog=True),
     Scenario("cut_installer", "the last 3000 bytes missing: the seal refuses it",
-             ["--done", DONE], mutate=cut(3000, sealed_again=False),
+             ["--done", DONE],
+             code=EXIT_FAILED, mutate=cut(3000, sealed_again=False),
              messages=[(BAD, MB_OK, IDOK)], absent=["KDEMO.SCR", "README.TXT"]),
     Scenario("cut_unsealed", "cut and sealed again: the decoder runs out of input",
-             ["--done", DONE], mutate=cut(3000, sealed_again=True),
+             ["--done", DONE],
+             code=EXIT_FAILED, mutate=cut(3000, sealed_again=True),
              messages=[(FAILED, MB_OK, IDOK)], absent=["README.TXT"]),
     Scenario("header_mismatch", "a record word changed: header check fails",
              ["--done", DONE, "--bad-header", "Kestrune: broken header."],
-             mutate=change_main_size,
+             code=EXIT_FAILED, mutate=change_main_size,
              messages=[("Kestrune: broken header.", MB_OK, IDOK)],
              absent=["KDEMO.SCR", "README.TXT"]),
     Scenario("damaged_record", "a text of the sealed record changed: the seal refuses it",
-             ["--done", DONE], mutate=change_done_text,
+             ["--done", DONE],
+             code=EXIT_FAILED, mutate=change_done_text,
              messages=[(BAD, MB_OK, IDOK)], absent=["KDEMO.SCR", "README.TXT"]),
+    Scenario("device_name", "main name NUL.SCR in an unsealed record: refused, nothing written",
+             ["--done", DONE],
+             code=EXIT_FAILED, mutate=rename_main_unsealed("NUL.SCR"),
+             messages=[(FAILED, MB_OK, IDOK)]),
+    Scenario("system_ini_locked", "system.ini cannot be written: files written, install fails",
+             ["--done", DONE],
+             code=EXIT_FAILED, prefix_state=system_ini_immutable,
+             messages=[(FAILED, MB_OK, IDOK)],
+             installed={"KDEMO.SCR": "main", "README.TXT": "second"}),
     Scenario("signed", "signed with osslsigncode after sealing: still installs",
-             ["--main-parts", "2", "--done", DONE], mutate=sign,
-             messages=[(DONE, MB_OK, IDOK)],
+             ["--main-parts", "2", "--done", DONE],
+             code=EXIT_INSTALLED, mutate=sign, messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
     Scenario("short_name", "a long main name is registered by its 8.3 alternate",
              ["--main-name", "Kestrune Night Sky.scr", "--done", DONE],
-             messages=[(DONE, MB_OK, IDOK)],
+             code=EXIT_INSTALLED, messages=[(DONE, MB_OK, IDOK)],
              installed={"Kestrune Night Sky.scr": "main", "README.TXT": "second"},
              registered=re.compile(r"^C:\\windows\\[A-Z0-9_~]{1,8}\.SCR$", re.I)),
     Scenario("path_with_spaces", "started from a quoted path with spaces",
-             ["--done", DONE], command="My Downloads/Kestrune Demo Setup.exe",
+             ["--done", DONE],
+             code=EXIT_INSTALLED, command="My Downloads/Kestrune Demo Setup.exe",
              messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
     Scenario("started_without_extension", "started as 'setup': found again as setup.exe",
-             ["--done", DONE], command=["cmd", "/c", "setup"],
+             ["--done", DONE],
+             code=EXIT_INSTALLED, command=["cmd", "/c", "setup"],
              messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
     Scenario("unfilled_stub", "the bare stub: header check fails, nothing installed",
-             None, messages=[("This installer holds no screen saver.", MB_OK, IDOK)],
+             None,
+             code=EXIT_FAILED, messages=[("This installer holds no screen saver.", MB_OK, IDOK)],
              absent=["KDEMO.SCR", "README.TXT"]),
 ]
 
@@ -578,7 +657,7 @@ def pack(platform, files, extra_args, output):
 
 
 def system_ini_entry(prefix):
-    path = os.path.join(prefix, "drive_c", "windows", "system.ini")
+    path = system_ini_path(prefix)
     if not os.path.exists(path):
         return None
     section = None
@@ -606,6 +685,8 @@ def screen_saver_active(prefix):
 def run_scenario(platform, scenario):
     started = time.time()
     work = os.path.join(platform.work, scenario.name)
+    prefix = os.path.join(work, "prefix")
+    release_system_ini(prefix)
     shutil.rmtree(work, ignore_errors=True)
     files = inputs(platform, os.path.join(work, "input"))
     installer = os.path.join(work, "setup.exe")
@@ -617,7 +698,6 @@ def run_scenario(platform, scenario):
         image = scenario.mutate(read_file(installer), platform.pack)
         with open(installer, "wb") as f:
             f.write(image)
-    prefix = os.path.join(work, "prefix")
     copy_prefix(platform, prefix)
     windows = os.path.join(prefix, "drive_c", "windows")
     before = set(os.listdir(windows))
@@ -628,13 +708,20 @@ def run_scenario(platform, scenario):
         command = os.path.join(work, scenario.command)
         os.makedirs(os.path.dirname(command), exist_ok=True)
         os.replace(installer, command)
-    code, relay = run_installer(platform, prefix, command,
-                                scenario.answers, os.path.join(work, "relay.log"))
+    try:
+        with (scenario.prefix_state or contextlib.nullcontext)(prefix):
+            code, relay = run_installer(platform, prefix, command,
+                                        scenario.answers, os.path.join(work, "relay.log"))
+    except Skipped:
+        shutil.rmtree(prefix, ignore_errors=True)
+        raise
     boxes, dialogs = parse_relay(relay)
 
     problems = []
-    if code != 0:
-        problems.append("exit code %d, expected 0" % code)
+    if code != scenario.code:
+        problems.append("exit code %d (%s), expected %d (%s)" %
+                        (code, EXIT_MEANING.get(code, "unknown"), scenario.code,
+                         EXIT_MEANING[scenario.code]))
     shown = [(text, caption, style, answer) for text, caption, style, answer in boxes]
     expected = [(text, "Kestrune", style, answer) for text, style, answer in scenario.messages]
     if shown != expected:
@@ -688,8 +775,8 @@ def run_scenario(platform, scenario):
         print("  relay log: %s\n%s" % (os.path.join(work, "relay.log"),
                                        tail(os.path.join(work, "relay.log"), 15)))
         return False
-    print("ok   %s (%s) in %.1f s: %d message(s)%s, SCRNSAVE.EXE=%s" %
-          (scenario.name, scenario.about, seconds, len(boxes),
+    print("ok   %s (%s) in %.1f s: exit code %d, %d message(s)%s, SCRNSAVE.EXE=%s" %
+          (scenario.name, scenario.about, seconds, code, len(boxes),
            ", dialog" if dialogs else "", entry))
     # Keep the prefix only when something failed; they are large.
     shutil.rmtree(prefix, ignore_errors=True)
@@ -823,7 +910,7 @@ def install(platform, pack_args, answers):
     boxes, dialogs = parse_relay(relay)
     print("Installed %s under Wine (%s stub) into %s" %
           (os.path.basename(installer), platform.arch, prefix))
-    print("  exit code:        %d" % code)
+    print("  exit code:        %d (%s)" % (code, EXIT_MEANING.get(code, "unknown")))
     print("  progress dialog:  %s" % ("shown" if dialogs else "not shown"))
     for text, caption, style, answer in boxes:
         kind = "question" if style == MB_YESNO else "message"
@@ -882,12 +969,20 @@ def main():
         unknown = set(names) - {s.name for s in SCENARIOS} - {"demo_saver"}
         if unknown:
             raise Failure("unknown scenarios: %s" % sorted(unknown))
-        results = [run_with_retry(platform, s) for s in SCENARIOS if s.name in names]
+        results, skipped = [], 0
+        for scenario in (s for s in SCENARIOS if s.name in names):
+            try:
+                results.append(run_with_retry(platform, scenario))
+            except Skipped as why:
+                print("SKIP %s: %s" % (scenario.name, why))
+                skipped += 1
         if "demo_saver" in names:
             results.append(run_demo_saver(platform, os.environ.get("KESTRUNE_SAVER_PICTURE")))
         passed = sum(results)
-        print("%d passed, %d failed" % (passed, len(results) - passed))
-        return 0 if all(results) else 1
+        print("%d passed, %d failed, %d skipped" % (passed, len(results) - passed, skipped))
+        if not all(results):
+            return 1
+        return EXIT_SKIPPED if skipped else 0
     except (Failure, ImageError) as failure:
         print("error: %s" % failure)
         return 1
