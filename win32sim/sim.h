@@ -2,10 +2,11 @@
 // windows, faults) and the records of what the program asked of Win32.
 // Host only; uses the standard library freely.
 //
-// Paths are Windows paths ("C:\\WINDOWS\\SAVER.SCR"); a drive maps to a
-// folder of a fresh temporary directory, names compare case-insensitively
-// (they are stored lower-cased on disk). A path without a drive is relative
-// to `current_dir`.
+// Paths are Windows paths ("C:\\WINDOWS\\SAVER.SCR"). Every drive lives in
+// memory: files and folders are kept under their full path, lower-cased, so
+// names compare case-insensitively while each file keeps the spelling it was
+// created with. A path without a drive is relative to `current_dir`; "." and
+// ".." are resolved, and '/' separates components as '\\' does.
 #pragma once
 #include <cstdint>
 #include <deque>
@@ -45,6 +46,11 @@ struct SimSystemParameter {
   UINT param;
   PVOID data;
   UINT win_ini;
+};
+
+struct SimFile {
+  std::string path;  // full path as first created
+  std::vector<uint8_t> bytes;
 };
 
 struct SimWindow {
@@ -109,7 +115,8 @@ struct SimWorld {
   HWND foreground = nullptr;
 
   // ---- State ----
-  std::string root;  // host directory standing for all drives
+  std::map<std::string, SimFile> files;  // lower-cased full path -> file
+  std::set<std::string> dirs;            // lower-cased full paths of folders
   std::deque<SimWindow> windows;  // deque: pointers stay valid as it grows
   std::vector<HWND> z_order;  // top-level windows, top first
   std::deque<MSG> queue;
@@ -119,20 +126,25 @@ struct SimWorld {
 
 SimWorld &sim();
 
-// A fresh world: new empty drive, default script, no records, no windows.
+// A fresh world: empty drives holding only the Windows and current folders,
+// default script, no records, no windows, no open handles.
 void sim_reset();
 // Forgets the records only (for after a test has built its package).
 void sim_clear_records();
 
 // ---- Files ----
-std::string sim_host_path(const std::string &windows_path);
+// Creates or replaces a file, making its folders as needed.
 void sim_write_file(const std::string &windows_path, const std::vector<uint8_t> &bytes);
+// A file's bytes; empty when there is no such file.
 std::vector<uint8_t> sim_read_file(const std::string &windows_path);
 bool sim_file_exists(const std::string &windows_path);
+// Makes a folder and every folder above it.
 void sim_make_dir(const std::string &windows_path);
+// Every file on every drive, by full path as created, in path order.
+std::vector<std::string> sim_list_files();
 std::string sim_lower(const std::string &text);
 int sim_open_handles();
-// Reads a value back from a real profile file, "" when absent.
+// Reads a value back from a profile file, "" when absent.
 std::string sim_profile_string(const std::string &windows_path, const std::string &section,
                                const std::string &key);
 

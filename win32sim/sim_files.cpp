@@ -1,15 +1,9 @@
-// Simulated kernel file services over real files in the temporary drive,
-// with the faults tests ask for: unopenable files, files held by another
-// program's window until it is asked to quit, a disk that fills up, and a
-// Windows directory that cannot be reported.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// Simulated kernel file services over the in-memory drives: handles with a
+// position and the access and sharing they were opened with, and the faults
+// tests ask for: unopenable files, files held by another program's window
+// until it is asked to quit, and a disk that fills up.
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "platform/win32.h"
 #include "win32sim/sim.h"
@@ -20,11 +14,11 @@ namespace {
 const intptr_t FIRST_FILE_HANDLE = 0x1000;
 
 struct OpenFile {
-  int fd;
   bool is_search;
-  std::string key;  // lower-cased full path
+  std::string key;  // lower-cased drive path
   DWORD access;
   DWORD share;
+  size_t position;
 };
 
 std::map<intptr_t, OpenFile> &open_files() {
@@ -34,10 +28,10 @@ std::map<intptr_t, OpenFile> &open_files() {
 
 intptr_t next_handle = FIRST_FILE_HANDLE;
 
-HANDLE add_handle(int fd, bool is_search, const std::string &key = "", DWORD access = 0, DWORD share = 0) {
+HANDLE add_handle(const OpenFile &file) {
   intptr_t id = next_handle;
   next_handle += 4;
-  open_files()[id] = {fd, is_search, key, access, share};
+  open_files()[id] = file;
   return reinterpret_cast<HANDLE>(id);
 }
 
@@ -72,13 +66,24 @@ bool sharing_violation(const std::string &key, DWORD access, DWORD share) {
   return false;
 }
 
+// The file a CreateFileA may open: an existing file, or with CREATE_ALWAYS a
+// new or emptied one in an existing folder. Null where the call fails.
+SimFile *file_to_open(const std::string &path, const std::string &key, DWORD disposition) {
+  SimFile *file = sim_find_file(key);
+  if (disposition != CREATE_ALWAYS) return file;
+  if (file) {
+    file->bytes.clear();
+    return file;
+  }
+  if (sim_dir_exists(key) || !sim_dir_exists(sim_parent_key(key))) return nullptr;
+  SimFile &created = sim().files[key];
+  created.path = path;
+  return &created;
+}
+
 }  // namespace
 
-void sim_close_all_files() {
-  for (auto &entry : open_files())
-    if (entry.second.fd >= 0) close(entry.second.fd);
-  open_files().clear();
-}
+void sim_close_all_files() { open_files().clear(); }
 
 int sim_open_handles() { return static_cast<int>(open_files().size()); }
 
@@ -88,19 +93,13 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
                           DWORD disposition, DWORD attributes, HANDLE) {
   std::string path = name ? name : "";
   SimCreateFile call = {path, access, share, disposition, attributes, false};
-  std::string key = sim_lower(sim_full_path(path));
   HANDLE result = INVALID_HANDLE_VALUE;
-  if (!path.empty() && !sim().unopenable.count(key) && !held_by_window(key) &&
-      !sharing_violation(key, access, share)) {
-    int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
-    if (disposition == CREATE_ALWAYS) flags |= O_CREAT | O_TRUNC;
-    int fd = open(sim_host_path(path).c_str(), flags, 0644);
-    struct stat info;
-    if (fd >= 0 && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-      close(fd);
-      fd = -1;
-    }
-    if (fd >= 0) result = add_handle(fd, false, key, access, share);
+  if (!path.empty()) {
+    std::string drive_path = sim_drive_path(path);
+    std::string key = sim_lower(drive_path);
+    if (!sim().unopenable.count(key) && !held_by_window(key) && !sharing_violation(key, access, share) &&
+        file_to_open(drive_path, key, disposition))
+      result = add_handle({false, key, access, share, 0});
   }
   call.ok = result != INVALID_HANDLE_VALUE;
   sim().create_files.push_back(call);
@@ -111,9 +110,12 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read_count
   if (read_count) *read_count = 0;
   sim().read_requests.push_back(count);
   OpenFile *f = find_file(file);
-  if (!f) return FALSE;
-  ssize_t n = read(f->fd, buffer, count);
-  if (n < 0) return FALSE;
+  SimFile *data = f ? sim_find_file(f->key) : nullptr;
+  if (!data || !(f->access & GENERIC_READ)) return FALSE;
+  size_t available = f->position < data->bytes.size() ? data->bytes.size() - f->position : 0;
+  size_t n = count < available ? count : available;
+  if (n) memcpy(buffer, data->bytes.data() + f->position, n);
+  f->position += n;
   if (read_count) *read_count = static_cast<DWORD>(n);
   return TRUE;
 }
@@ -121,28 +123,32 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read_count
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED) {
   if (written) *written = 0;
   OpenFile *f = find_file(file);
-  if (!f) return FALSE;
+  SimFile *data = f ? sim_find_file(f->key) : nullptr;
+  if (!data || !(f->access & GENERIC_WRITE)) return FALSE;
   DWORD allowed = count;
   int64_t &space = sim().disk_space;
   if (space >= 0 && static_cast<int64_t>(count) > space) allowed = static_cast<DWORD>(space);
-  ssize_t n = allowed ? write(f->fd, buffer, allowed) : 0;
-  if (n < 0) return FALSE;
-  if (space >= 0) space -= n;
-  if (written) *written = static_cast<DWORD>(n);
-  return static_cast<DWORD>(n) == count;
+  if (allowed) {
+    // Writing past the end fills the gap with zeros, as seeking there allows.
+    if (data->bytes.size() < f->position + allowed) data->bytes.resize(f->position + allowed);
+    memcpy(data->bytes.data() + f->position, buffer, allowed);
+    f->position += allowed;
+  }
+  if (space >= 0) space -= allowed;
+  if (written) *written = allowed;
+  return allowed == count;
 }
 
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distance_high, DWORD method) {
   OpenFile *f = find_file(file);
   if (!f || distance_high || method != FILE_BEGIN || distance < 0) return INVALID_SET_FILE_POINTER;
-  off_t at = lseek(f->fd, distance, SEEK_SET);
-  return at < 0 ? INVALID_SET_FILE_POINTER : static_cast<DWORD>(at);
+  f->position = static_cast<size_t>(distance);
+  return static_cast<DWORD>(distance);
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
   auto it = open_files().find(reinterpret_cast<intptr_t>(handle));
   if (it == open_files().end() || it->second.is_search) return FALSE;
-  close(it->second.fd);
   open_files().erase(it);
   return TRUE;
 }
@@ -152,16 +158,18 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
 HANDLE WINAPI FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data) {
   std::string path = name ? name : "";
   sim().find_first_files.push_back(path);
-  struct stat info;
-  if (path.empty() || stat(sim_host_path(path).c_str(), &info) != 0) return INVALID_HANDLE_VALUE;
+  if (path.empty()) return INVALID_HANDLE_VALUE;
+  std::string key = sim_lower(sim_drive_path(path));
+  const SimFile *file = sim_find_file(key);
+  if (!file && !sim_dir_exists(key)) return INVALID_HANDLE_VALUE;
   memset(data, 0, sizeof(*data));
-  data->nFileSizeLow = static_cast<DWORD>(info.st_size);
+  data->nFileSizeLow = file ? static_cast<DWORD>(file->bytes.size()) : 0;
   std::string long_name = last_component(path);
   strncpy(data->cFileName, long_name.c_str(), sizeof(data->cFileName) - 1);
-  auto alternate = sim().alternate_names.find(sim_lower(sim_full_path(path)));
+  auto alternate = sim().alternate_names.find(key);
   if (alternate != sim().alternate_names.end())
     strncpy(data->cAlternateFileName, alternate->second.c_str(), sizeof(data->cAlternateFileName) - 1);
-  return add_handle(-1, true);
+  return add_handle({true, "", 0, 0, 0});
 }
 
 BOOL WINAPI FindClose(HANDLE find) {
@@ -170,84 +178,4 @@ BOOL WINAPI FindClose(HANDLE find) {
   open_files().erase(it);
   ++sim().find_closes;
   return TRUE;
-}
-
-// ---- Windows directory and profile ---------------------------------------
-
-UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-  if (sim().windows_dir_fails) return 0;
-  const std::string &dir = sim().windows_dir;
-  if (dir.size() + 1 > size) return static_cast<UINT>(dir.size() + 1);
-  memcpy(buffer, dir.c_str(), dir.size() + 1);
-  return static_cast<UINT>(dir.size());
-}
-
-namespace {
-
-std::string profile_path(const std::string &file) {
-  if (file.find('\\') != std::string::npos || file.find(':') != std::string::npos) return file;
-  std::string dir = sim().windows_dir;
-  if (dir.empty() || dir.back() != '\\') dir += '\\';
-  return dir + file;
-}
-
-std::vector<std::string> read_lines(const std::string &host_path) {
-  std::vector<std::string> lines;
-  std::ifstream in(host_path, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-bool is_section(const std::string &line, const std::string &section) {
-  return line.size() >= 2 && line.front() == '[' && line.back() == ']' &&
-         sim_lower(line.substr(1, line.size() - 2)) == sim_lower(section);
-}
-
-bool is_key(const std::string &line, const std::string &key) {
-  size_t eq = line.find('=');
-  return eq != std::string::npos && sim_lower(line.substr(0, eq)) == sim_lower(key);
-}
-
-}  // namespace
-
-BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
-  if (!section || !key || !value || !file) return FALSE;
-  std::string host = sim_host_path(profile_path(file));
-  std::vector<std::string> lines = read_lines(host);
-  std::string entry = std::string(key) + "=" + value;
-  size_t header = 0;
-  while (header < lines.size() && !is_section(lines[header], section)) ++header;
-  if (header == lines.size()) {
-    lines.push_back("[" + std::string(section) + "]");
-    lines.push_back(entry);
-  } else {
-    size_t insert_at = header + 1;
-    bool replaced = false;
-    for (size_t i = header + 1; i < lines.size() && !(lines[i].size() && lines[i][0] == '['); ++i) {
-      if (is_key(lines[i], key)) {
-        lines[i] = entry;
-        replaced = true;
-        break;
-      }
-      if (!lines[i].empty()) insert_at = i + 1;
-    }
-    if (!replaced) lines.insert(lines.begin() + static_cast<long>(insert_at), entry);
-  }
-  std::ofstream out(host, std::ios::binary | std::ios::trunc);
-  for (const std::string &line : lines) out << line << "\r\n";
-  return out.good() ? TRUE : FALSE;
-}
-
-std::string sim_profile_string(const std::string &windows_path, const std::string &section,
-                               const std::string &key) {
-  bool in_section = false;
-  for (const std::string &line : read_lines(sim_host_path(windows_path))) {
-    if (!line.empty() && line[0] == '[') in_section = is_section(line, section);
-    else if (in_section && is_key(line, key)) return line.substr(line.find('=') + 1);
-  }
-  return "";
 }

@@ -1,17 +1,8 @@
-// The simulated world itself: reset, path mapping, the handle-free helpers
-// tests use to set up and inspect files, and the small services that only
+// The simulated world itself: reset, path forms, and the small services that
 // record what they were asked (message boxes, Sleep, system parameters).
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-
 #include "platform/win32.h"
 #include "win32sim/sim.h"
 #include "win32sim/sim_internal.h"
-
-namespace fs = std::filesystem;
 
 SimWorld &sim() {
   static SimWorld world;
@@ -20,34 +11,9 @@ SimWorld &sim() {
 
 // ---- Reset ---------------------------------------------------------------
 
-namespace {
-
-void remove_drive(const std::string &root) {
-  if (root.empty()) return;
-  std::error_code ignored;
-  fs::remove_all(root, ignored);
-}
-
-// The last world's drive goes when the process ends, so test and fuzz runs
-// leave no temporary folders behind.
-void remove_drive_at_exit() { remove_drive(sim().root); }
-
-}  // namespace
-
 void sim_reset() {
-  // Registered after the world exists, so the handler runs before the world
-  // is destroyed.
-  static bool cleanup_registered = (sim(), std::atexit(remove_drive_at_exit), true);
-  (void)cleanup_registered;
   sim_close_all_files();
-  std::string old_root = sim().root;
   sim() = SimWorld();
-  remove_drive(old_root);
-  std::string pattern = (fs::temp_directory_path() / "kestrune-sim-XXXXXX").string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (!mkdtemp(name.data())) throw std::runtime_error("sim: cannot create a temporary drive");
-  sim().root = name.data();
   sim_make_dir(sim().windows_dir);
   sim_make_dir(sim().current_dir);
 }
@@ -94,32 +60,7 @@ std::string sim_full_path(const std::string &windows_path) {
   return base + windows_path;
 }
 
-std::string sim_host_path(const std::string &windows_path) {
-  std::string full = sim_lower(sim_full_path(windows_path));
-  std::string out = sim().root + "/" + full.substr(0, 1);
-  for (size_t i = 2; i < full.size(); ++i) out += full[i] == '\\' ? '/' : full[i];
-  return out;
-}
-
-void sim_make_dir(const std::string &windows_path) {
-  fs::create_directories(sim_host_path(windows_path));
-}
-
-void sim_write_file(const std::string &windows_path, const std::vector<uint8_t> &bytes) {
-  std::ofstream out(sim_host_path(windows_path), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> sim_read_file(const std::string &windows_path) {
-  std::ifstream in(sim_host_path(windows_path), std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool sim_file_exists(const std::string &windows_path) {
-  return fs::is_regular_file(sim_host_path(windows_path));
-}
-
-// ---- Recording-only services ---------------------------------------------
+// ---- Recording services --------------------------------------------------
 
 int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   SimWorld &w = sim();

@@ -1,8 +1,8 @@
 // The slice of the Win32 API that installer/ and ui/ use, declared for host
 // builds with the platform's names, signatures and constant values. The
-// definitions live in win32sim/*.cpp and act on a simulated world (files in a
-// temporary directory, a window list, a message queue) that tests script and
-// inspect through win32sim/sim.h.
+// definitions live in win32sim/*.cpp and act on a simulated world (drives in
+// memory, a window list, a message queue) that tests script and inspect
+// through win32sim/sim.h.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>

@@ -1,13 +1,9 @@
 #include "tests/support/install_harness.h"
 
-#include <filesystem>
-
 #include "installer/config.h"
 #include "platform/win32.h"
 #include "ui/progress_dialog.h"
 #include "win32sim/sim.h"
-
-namespace fs = std::filesystem;
 
 const char OWN_FILE[] = "C:\\TEMP\\SETUP.EXE";
 
@@ -48,22 +44,15 @@ bool directly_in_windows_dir(const std::string &path) {
 }
 
 void collect_files(InstallOutcome *outcome) {
-  fs::path root = sim().root;
-  fs::path windows = sim_host_path(sim().windows_dir);
-  fs::path own = sim_host_path(OWN_FILE);
-  std::error_code error;
-  for (auto it = fs::recursive_directory_iterator(root, error); it != fs::recursive_directory_iterator();
-       it.increment(error)) {
-    if (error) break;
-    if (!it->is_regular_file()) continue;
-    fs::path path = it->path();
-    if (fs::equivalent(path, own, error)) continue;
-    if (path.parent_path() == windows) {
-      std::string name = path.filename().string();
-      if (name == "system.ini") continue;
-      outcome->windows_files[name] = sim_read_file(in_windows(name));
+  const std::string own = sim_lower(OWN_FILE);
+  for (const std::string &path : sim_list_files()) {
+    const std::string lower = sim_lower(path);
+    if (lower == own) continue;
+    if (directly_in_windows_dir(path)) {
+      const std::string name = lower.substr(lower.find_last_of('\\') + 1);
+      if (name != "system.ini") outcome->windows_files[name] = sim_read_file(path);
     } else {
-      outcome->outside_writes.push_back("file left outside: " + path.string());
+      outcome->outside_writes.push_back("file left outside: " + path);
     }
   }
 }
