@@ -46,6 +46,7 @@ struct SimSystemParameter {
   UINT param;
   PVOID data;
   UINT win_ini;
+  bool ok;
 };
 
 struct SimFile {
@@ -87,6 +88,12 @@ struct SimWorld {
   RECT desktop_rect = {0, 0, 1024, 768};
   RECT dialog_rect = {0, 0, 210, 54};
   std::function<void()> on_peek;        // runs at the start of every PeekMessageA
+  // The Nth of the calls that can be made to fail (CreateFileA, ReadFile,
+  // WriteFile, SetFilePointer, WritePrivateProfileStringA,
+  // SystemParametersInfoA), counted together since the records were last
+  // cleared, fails as the platform reports failure; later calls succeed.
+  // 0 fails none.
+  int fail_call = 0;
 
   // ---- Records ----
   std::vector<SimMessageBox> message_boxes;
@@ -113,6 +120,8 @@ struct SimWorld {
   std::vector<UINT> timer_periods;  // the period of every SetTimer call, in ms
   std::string progress_text;    // last text of control 1001
   HWND foreground = nullptr;
+  int fault_calls = 0;       // calls counted towards fail_call
+  std::string failed_call;   // name of the call fail_call made fail, "" if none
 
   // ---- State ----
   std::map<std::string, SimFile> files;  // lower-cased full path -> file

@@ -1,7 +1,8 @@
 // Simulated kernel file services over the in-memory drives: handles with a
 // position and the access and sharing they were opened with, and the faults
 // tests ask for: unopenable files, files held by another program's window
-// until it is asked to quit, and a disk that fills up.
+// until it is asked to quit, a disk that fills up, and any single call made
+// to fail (sim_faults.cpp).
 #include <cstring>
 #include <map>
 
@@ -94,7 +95,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   std::string path = name ? name : "";
   SimCreateFile call = {path, access, share, disposition, attributes, false};
   HANDLE result = INVALID_HANDLE_VALUE;
-  if (!path.empty()) {
+  if (!sim_fault_injected("CreateFileA") && !path.empty()) {
     std::string drive_path = sim_drive_path(path);
     std::string key = sim_lower(drive_path);
     if (!sim().unopenable.count(key) && !held_by_window(key) && !sharing_violation(key, access, share) &&
@@ -109,6 +110,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read_count, LPOVERLAPPED) {
   if (read_count) *read_count = 0;
   sim().read_requests.push_back(count);
+  if (sim_fault_injected("ReadFile")) return FALSE;
   OpenFile *f = find_file(file);
   SimFile *data = f ? sim_find_file(f->key) : nullptr;
   if (!data || !(f->access & GENERIC_READ)) return FALSE;
@@ -122,6 +124,7 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read_count
 
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED) {
   if (written) *written = 0;
+  if (sim_fault_injected("WriteFile")) return FALSE;
   OpenFile *f = find_file(file);
   SimFile *data = f ? sim_find_file(f->key) : nullptr;
   if (!data || !(f->access & GENERIC_WRITE)) return FALSE;
@@ -140,6 +143,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written,
 }
 
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distance_high, DWORD method) {
+  if (sim_fault_injected("SetFilePointer")) return INVALID_SET_FILE_POINTER;
   OpenFile *f = find_file(file);
   if (!f || distance_high || method != FILE_BEGIN || distance < 0) return INVALID_SET_FILE_POINTER;
   f->position = static_cast<size_t>(distance);

@@ -20,3 +20,8 @@ std::string sim_parent_key(const std::string &key);
 // The file under key, or null.
 SimFile *sim_find_file(const std::string &key);
 bool sim_dir_exists(const std::string &key);
+
+// ---- Faults ----
+// Counts one call of the kind fail_call applies to and says whether this one
+// is to fail; a failing call is recorded under its name.
+bool sim_fault_injected(const char *call_name);

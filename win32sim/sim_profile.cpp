@@ -76,6 +76,7 @@ void set_entry(std::vector<std::string> &lines, const std::string &section, cons
 }  // namespace
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
+  if (sim_fault_injected("WritePrivateProfileStringA")) return FALSE;
   if (!section || !key || !value || !file) return FALSE;
   const std::string path = sim_drive_path(profile_path(file));
   const std::string file_key = sim_lower(path);

@@ -41,6 +41,8 @@ void sim_clear_records() {
   w.progress_positions.clear();
   w.timer_periods.clear();
   w.queue.clear();
+  w.fault_calls = 0;
+  w.failed_call.clear();
 }
 
 // ---- Paths ---------------------------------------------------------------
@@ -79,8 +81,9 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 void WINAPI Sleep(DWORD milliseconds) { sim().sleeps.push_back(milliseconds); }
 
 BOOL WINAPI SystemParametersInfoA(UINT action, UINT param, PVOID data, UINT win_ini) {
-  sim().system_parameters.push_back({action, param, data, win_ini});
-  return TRUE;
+  const bool ok = !sim_fault_injected("SystemParametersInfoA");
+  sim().system_parameters.push_back({action, param, data, win_ini, ok});
+  return ok ? TRUE : FALSE;
 }
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *init) {

@@ -70,8 +70,8 @@ InstallOutcome install_in_fresh_world(const Bytes &image, const uint8_t *scrambl
   for (const SimCreateFile &call : sim().create_files)
     if ((call.access & GENERIC_WRITE) != 0 && !directly_in_windows_dir(call.path))
       outcome.outside_writes.push_back("opened for writing: " + call.path);
-  outcome.registered =
-      !sim().system_parameters.empty() ||
+  for (const SimSystemParameter &call : sim().system_parameters) outcome.registered |= call.ok;
+  outcome.registered |=
       !sim_profile_string(sim().windows_dir + "\\system.ini", "boot", "SCRNSAVE.EXE").empty();
   collect_files(&outcome);
   return outcome;
