@@ -7,12 +7,6 @@ namespace {
 
 class CompressedTest : public InstallerTest {};
 
-Bytes concat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
 TEST_F(CompressedTest, TwoStreamsWriteMainAndSecond) {
   const Bytes main = sample_bytes(30000, 20), second = sample_bytes(500, 21);
   TestPackage p = compressed_package({main}, second);

@@ -144,18 +144,6 @@ TEST_F(StoredTest, InstallerCutShortFailsWithoutWritingStaleBytes) {
   EXPECT_EQ(box_texts(), Texts{"Install failed."});
 }
 
-TEST_F(StoredTest, FullDiskFailsTheInstall) {
-  for (int64_t space : {int64_t(5000), int64_t(20010)}) {  // inside the main file, inside the second
-    sim_reset();
-    sim().disk_space = space;
-    TestPackage p = stored_package(sample_bytes(20000, 15), sample_bytes(100, 16));
-    p.set_text(OFFSET_DONE_TEXT, "Done.");
-    run_installer(p);
-    EXPECT_EQ(box_texts(), Texts{"Install failed."}) << space;
-    EXPECT_EQ(sim_profile_string(in_windows("system.ini"), "boot", "SCRNSAVE.EXE"), "");
-  }
-}
-
 TEST_F(StoredTest, TextSlotWithoutTerminatorIsReadAsItsFirst63Characters) {
   TestPackage p = stored_package(sample_bytes(10, 17), {});
   p.set_text(OFFSET_DONE_TEXT, std::string(64, 'D'));

@@ -16,6 +16,12 @@ Bytes sample_bytes(size_t size, uint32_t seed) {
   return out;
 }
 
+Bytes concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
 Bytes stand_in_stub(size_t before, size_t after) {
   static const InstallConfig unfilled = scrambled_unfilled_record();
   uint8_t record[CONFIG_SIZE];

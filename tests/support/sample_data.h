@@ -4,12 +4,16 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <initializer_list>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
 
 // Text-like runs mixed with noise, the same for the same size and seed.
 Bytes sample_bytes(size_t size, uint32_t seed);
+
+// The parts one after another.
+Bytes concat(std::initializer_list<Bytes> parts);
 
 // A stand-in for kestrune.exe: filler bytes (which cannot hold the record's
 // signature) around the unfilled, scrambled record that the package tool
