@@ -151,7 +151,7 @@ bool sim_file_exists(const std::string &windows_path);
 void sim_make_dir(const std::string &windows_path);
 // Every file on every drive, by full path as created, in path order.
 std::vector<std::string> sim_list_files();
-std::string sim_lower(const std::string &text);
+std::string sim_lower(std::string text);
 int sim_open_handles();
 // Reads a value back from a profile file, "" when absent.
 std::string sim_profile_string(const std::string &windows_path, const std::string &section,

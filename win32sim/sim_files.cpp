@@ -5,6 +5,7 @@
 // to fail (sim_faults.cpp).
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "platform/win32.h"
 #include "win32sim/sim.h"
@@ -67,8 +68,9 @@ bool sharing_violation(const std::string &key, DWORD access, DWORD share) {
   return false;
 }
 
-// The file a CreateFileA may open: an existing file, or with CREATE_ALWAYS a
-// new or emptied one in an existing folder. Null where the call fails.
+// The file a CreateFileA of path (whose drive key is key) may open: an
+// existing file, or with CREATE_ALWAYS a new or emptied one in an existing
+// folder. Null where the call fails.
 SimFile *file_to_open(const std::string &path, const std::string &key, DWORD disposition) {
   SimFile *file = sim_find_file(key);
   if (disposition != CREATE_ALWAYS) return file;
@@ -78,7 +80,7 @@ SimFile *file_to_open(const std::string &path, const std::string &key, DWORD dis
   }
   if (sim_dir_exists(key) || !sim_dir_exists(sim_parent_key(key))) return nullptr;
   SimFile &created = sim().files[key];
-  created.path = path;
+  created.path = sim_drive_path(path);
   return &created;
 }
 
@@ -92,18 +94,16 @@ int sim_open_handles() { return static_cast<int>(open_files().size()); }
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD attributes, HANDLE) {
-  std::string path = name ? name : "";
-  SimCreateFile call = {path, access, share, disposition, attributes, false};
+  SimCreateFile call = {name ? name : "", access, share, disposition, attributes, false};
   HANDLE result = INVALID_HANDLE_VALUE;
-  if (!sim_fault_injected("CreateFileA") && !path.empty()) {
-    std::string drive_path = sim_drive_path(path);
-    std::string key = sim_lower(drive_path);
+  if (!sim_fault_injected("CreateFileA") && !call.path.empty()) {
+    std::string key = sim_drive_key(call.path);
     if (!sim().unopenable.count(key) && !held_by_window(key) && !sharing_violation(key, access, share) &&
-        file_to_open(drive_path, key, disposition))
-      result = add_handle({false, key, access, share, 0});
+        file_to_open(call.path, key, disposition))
+      result = add_handle({false, std::move(key), access, share, 0});
   }
   call.ok = result != INVALID_HANDLE_VALUE;
-  sim().create_files.push_back(call);
+  sim().create_files.push_back(std::move(call));
   return result;
 }
 
@@ -163,7 +163,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data) {
   std::string path = name ? name : "";
   sim().find_first_files.push_back(path);
   if (path.empty()) return INVALID_HANDLE_VALUE;
-  std::string key = sim_lower(sim_drive_path(path));
+  std::string key = sim_drive_key(path);
   const SimFile *file = sim_find_file(key);
   if (!file && !sim_dir_exists(key)) return INVALID_HANDLE_VALUE;
   memset(data, 0, sizeof(*data));

@@ -6,14 +6,14 @@
 
 // Closes every handle the simulation still has open (files and searches).
 void sim_close_all_files();
-// Absolute Windows form of a path; relative paths start at current_dir.
-std::string sim_full_path(const std::string &windows_path);
 
 // ---- The drive ----
-// A path as the drive spells it: absolute, components joined by '\\', "."
-// and ".." resolved, case kept; a drive's root is "C:\\". Its lower-cased
-// form is the key of the file or folder.
+// A path as the drive spells it: absolute (a path without a drive starts at
+// current_dir), components joined by '\\', "." and ".." resolved, case kept;
+// a drive's root is "C:\\".
 std::string sim_drive_path(const std::string &windows_path);
+// The lower-cased drive path: the key of the file or folder.
+std::string sim_drive_key(const std::string &windows_path);
 // Folder holding the entry whose key is given ("c:\\" for "c:\\a"; a root's
 // folder is the root itself).
 std::string sim_parent_key(const std::string &key);

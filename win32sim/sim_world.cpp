@@ -1,5 +1,6 @@
-// The simulated world itself: reset, path forms, and the small services that
-// record what they were asked (message boxes, Sleep, system parameters).
+// The simulated world itself: reset, case folding of names, and the small
+// services that record what they were asked (message boxes, Sleep, system
+// parameters).
 #include "platform/win32.h"
 #include "win32sim/sim.h"
 #include "win32sim/sim_internal.h"
@@ -45,21 +46,12 @@ void sim_clear_records() {
   w.failed_call.clear();
 }
 
-// ---- Paths ---------------------------------------------------------------
+// ---- Names ---------------------------------------------------------------
 
-std::string sim_lower(const std::string &text) {
-  std::string out = text;
-  for (char &c : out)
+std::string sim_lower(std::string text) {
+  for (char &c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-// Absolute Windows form of a path: relative paths are taken from current_dir.
-std::string sim_full_path(const std::string &windows_path) {
-  if (windows_path.size() >= 2 && windows_path[1] == ':') return windows_path;
-  std::string base = sim().current_dir;
-  if (base.empty() || base.back() != '\\') base += '\\';
-  return base + windows_path;
+  return text;
 }
 
 // ---- Recording services --------------------------------------------------
