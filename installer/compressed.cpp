@@ -15,7 +15,10 @@ void extract_stream(HANDLE own_file, const char *path, uint32_t presence) {
     }
   }
   install_ok = decompress_stream(own_file, output_file);
-  if (!install_ok) return;
+  if (!install_ok) {
+    discard_output_file();  // the file (the main file, for an appended part) is cut short
+    return;
+  }
   // The driver reads whole blocks and stands past the stream's end.
   payload_position += stream_state.consumed_length;
   SetFilePointer(own_file, payload_position, NULL, FILE_BEGIN);

@@ -8,6 +8,7 @@ HANDLE output_file = INVALID_HANDLE_VALUE;
 namespace {
 
 char path_buffer[PATH_BUFFER_SIZE];
+char output_path[PATH_BUFFER_SIZE];  // the file output_file writes
 const char FALLBACK_WINDOWS_DIR[] = "c:\\win95";
 
 HANDLE open_for_writing(const char *path) {
@@ -36,6 +37,7 @@ char *windows_dir_path(const char *name) {
 
 HANDLE create_output_file(const char *path) {
   if (path[0] == 0) return INVALID_HANDLE_VALUE;
+  text_append(output_path, 0, PATH_BUFFER_SIZE, path);  // path is a built path: it fits
   HANDLE file = open_for_writing(path);
   if (file != INVALID_HANDLE_VALUE) return file;
   HWND display_properties = FindWindowA(NULL, DISPLAY_PROPERTIES_TITLE);
@@ -49,4 +51,10 @@ void close_output_file(void) {
   if (output_file == INVALID_HANDLE_VALUE) return;
   CloseHandle(output_file);
   output_file = INVALID_HANDLE_VALUE;
+}
+
+void discard_output_file(void) {
+  if (output_file == INVALID_HANDLE_VALUE) return;
+  close_output_file();
+  DeleteFileA(output_path);
 }

@@ -29,3 +29,8 @@ HANDLE create_output_file(const char *path);
 
 // Closes output_file if one is open.
 void close_output_file(void);
+
+// Closes output_file, if one is open, and deletes the file it was writing. A
+// file cut short must not stand under its final name: it may be the saver an
+// earlier install registered.
+void discard_output_file(void);

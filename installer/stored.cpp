@@ -23,8 +23,9 @@ void copy_stored_file(HANDLE own_file, uint32_t count, const char *path, uint32_
     xor_buffer(transfer_buffer, static_cast<int32_t>(got), key);
     DWORD written = 0;
     BOOL write_ok = got == 0 || WriteFile(output_file, transfer_buffer, got, &written, NULL);
-    // A cut-off installer or a full disk: keep what is written, fail the install.
+    // A cut-off installer or a full disk fails the install, and the cut file goes.
     if (got != chunk || !write_ok || written != got) {
+      discard_output_file();
       install_ok = 0;
       return;
     }

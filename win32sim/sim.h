@@ -77,6 +77,7 @@ struct SimWorld {
   bool windows_dir_fails = false;
   std::string current_dir = "C:\\TEMP";
   std::string argv0 = "C:\\TEMP\\SETUP.EXE";
+  std::string module_path = "C:\\TEMP\\SETUP.EXE";  // "": GetModuleFileNameA fails
   std::deque<int> message_box_answers;  // front first; empty = IDYES / IDOK
   std::set<std::string> unopenable;     // lower-cased paths that never open
   std::map<std::string, HWND> locked;   // lower-cased path -> window holding it
@@ -98,6 +99,7 @@ struct SimWorld {
   // ---- Records ----
   std::vector<SimMessageBox> message_boxes;
   std::vector<SimCreateFile> create_files;
+  std::vector<std::string> deleted_files;  // paths given to DeleteFileA that it deleted
   std::vector<DWORD> read_requests;  // byte counts asked of ReadFile
   std::vector<std::string> find_first_files;
   int find_closes = 0;

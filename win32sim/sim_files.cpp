@@ -157,6 +157,18 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
   return TRUE;
 }
 
+// An open file cannot be deleted, as on the platform.
+BOOL WINAPI DeleteFileA(LPCSTR name) {
+  const std::string path = name ? name : "";
+  const std::string key = sim_drive_key(path);
+  if (path.empty() || !sim_find_file(key)) return FALSE;
+  for (const auto &entry : open_files())
+    if (!entry.second.is_search && entry.second.key == key) return FALSE;
+  sim().files.erase(key);
+  sim().deleted_files.push_back(path);
+  return TRUE;
+}
+
 // ---- Directory search ----------------------------------------------------
 
 HANDLE WINAPI FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data) {

@@ -1,6 +1,8 @@
 // The simulated world itself: reset, case folding of names, and the small
 // services that record what they were asked (message boxes, Sleep, system
 // parameters).
+#include <cstring>
+
 #include "platform/win32.h"
 #include "win32sim/sim.h"
 #include "win32sim/sim_internal.h"
@@ -23,6 +25,7 @@ void sim_clear_records() {
   SimWorld &w = sim();
   w.message_boxes.clear();
   w.create_files.clear();
+  w.deleted_files.clear();
   w.read_requests.clear();
   w.find_first_files.clear();
   w.find_closes = 0;
@@ -84,3 +87,13 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *init) {
 }
 
 const char *startup_argv0(void) { return sim().argv0.c_str(); }
+
+DWORD WINAPI GetModuleFileNameA(HMODULE, LPSTR buffer, DWORD size) {
+  const std::string &path = sim().module_path;
+  if (path.empty() || size == 0) return 0;
+  // As the platform does: a name that does not fit is cut, and the full size returned.
+  DWORD n = static_cast<DWORD>(path.size()) < size ? static_cast<DWORD>(path.size()) : size - 1;
+  memcpy(buffer, path.data(), n);
+  buffer[n] = 0;
+  return n < path.size() ? size : n;
+}

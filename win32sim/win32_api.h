@@ -38,6 +38,7 @@ typedef LONG *PLONG;
 typedef void *HANDLE;
 typedef struct HWND__ *HWND;
 typedef struct HINSTANCE__ *HINSTANCE;
+typedef HINSTANCE HMODULE;
 
 #ifndef TRUE
 #define TRUE 1
@@ -150,6 +151,8 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written,
                       LPOVERLAPPED overlapped);
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distance_high, DWORD method);
 BOOL WINAPI CloseHandle(HANDLE handle);
+BOOL WINAPI DeleteFileA(LPCSTR name);
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 HANDLE WINAPI FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindClose(HANDLE find);
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);

@@ -39,17 +39,17 @@ TEST_F(CompressedTest, PartThreeMayFollowWithoutPartTwo) {
   EXPECT_EQ(sim_read_file(in_windows("SAVER.DAT")), second);
 }
 
-TEST_F(CompressedTest, DamagedPartTwoKeepsPartOneAndWritesNoSecondFile) {
-  const Bytes p1 = sample_bytes(25000, 30), p2 = sample_bytes(30000, 31), second = sample_bytes(100, 32);
-  const size_t part1_length = compress(p1).size();
-  TestPackage p = compressed_package({p1, p2}, second);
+TEST_F(CompressedTest, DamagedPartTwoRemovesTheCutMainFileAndKeepsTheFilesBefore) {
+  const Bytes extra = sample_bytes(700, 29), p1 = sample_bytes(25000, 30), p2 = sample_bytes(30000, 31),
+              second = sample_bytes(100, 32);
+  const size_t before_part2 = compress(extra).size() + compress(p1).size();
+  TestPackage p = compressed_package({p1, p2}, second, &extra);
   p.set_text(OFFSET_DONE_TEXT, "Done.");
-  p.image[p.payload_offset() + part1_length + 10240 + 100] ^= 0x40;  // a data byte of part 2's second block
+  p.image[p.payload_offset() + before_part2 + 10240 + 100] ^= 0x40;  // a data byte of part 2's second block
   run_installer(p);
-  const Bytes written = sim_read_file(in_windows("SAVER.SCR"));
-  ASSERT_GE(written.size(), p1.size());
-  ASSERT_LT(written.size(), p1.size() + p2.size());
-  EXPECT_EQ(Bytes(written.begin(), written.begin() + static_cast<long>(p1.size())), p1);
+  EXPECT_EQ(sim_read_file(in_windows("EXTRA.TXT")), extra) << "a complete file stays";
+  EXPECT_FALSE(sim_file_exists(in_windows("SAVER.SCR"))) << "the main file, cut inside part 2, is gone";
+  EXPECT_EQ(sim().deleted_files, std::vector<std::string>{in_windows("SAVER.SCR")});
   EXPECT_FALSE(sim_file_exists(in_windows("SAVER.DAT")));
   EXPECT_EQ(box_texts(), Texts{"Install failed."});
   EXPECT_EQ(sim_profile_string(in_windows("system.ini"), "boot", "SCRNSAVE.EXE"), "");

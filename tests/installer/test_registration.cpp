@@ -32,6 +32,22 @@ TEST_F(RegistrationTest, SuccessfulInstallRegistersAndActivatesTheSaver) {
   EXPECT_TRUE(sim().find_first_files.empty()) << "an 8.3 name needs no search";
 }
 
+TEST_F(RegistrationTest, AFailedRegistrationIsAFailedInstall) {
+  // The registration's two calls are the last two that can fail in a run.
+  TestPackage p = stored_package(sample_bytes(10, 42), {});
+  p.set_text(OFFSET_DONE_TEXT, "Done.");
+  run_installer(p);
+  const int calls = sim().fault_calls;
+  for (const char *call : {"WritePrivateProfileStringA", "SystemParametersInfoA"}) {
+    sim_reset();
+    sim().fail_call = std::string(call) == "SystemParametersInfoA" ? calls : calls - 1;
+    EXPECT_EQ(run_installer(p), 1) << call;
+    EXPECT_EQ(sim().failed_call, call);
+    EXPECT_EQ(box_texts(), Texts{"Install failed."}) << "not done_text, for " << call;
+    EXPECT_TRUE(sim_file_exists(in_windows("SAVER.SCR"))) << "the files were complete";
+  }
+}
+
 TEST_F(RegistrationTest, LongNameIsRegisteredByItsAlternateName) {
   sim().alternate_names[sim_lower(in_windows("My Lovely Saver.scr"))] = "MYLOVE~1.SCR";
   TestPackage p = stored_package(sample_bytes(10, 41), {});
