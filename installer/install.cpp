@@ -25,13 +25,18 @@ HANDLE open_for_reading(const char *path) {
                      FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
-// By argv[0] as started, then with ".exe" appended.
+HANDLE open_if_named(const char *path) {
+  return path != NULL && path[0] != 0 ? open_for_reading(path) : INVALID_HANDLE_VALUE;
+}
+
+// By the module's own file name first: argv[0] as typed may be a name the
+// shell found on the PATH, relative to another folder. Then by argv[0], then
+// with ".exe" appended.
 HANDLE open_own_file(void) {
-  const char *argv0 = startup_argv0();
-  HANDLE file = argv0 != NULL && argv0[0] != 0 ? open_for_reading(argv0) : INVALID_HANDLE_VALUE;
-  if (file != INVALID_HANDLE_VALUE) return file;
-  const char *with_exe = own_path_with_exe();
-  return with_exe[0] != 0 ? open_for_reading(with_exe) : INVALID_HANDLE_VALUE;
+  HANDLE file = open_if_named(own_module_path());
+  if (file == INVALID_HANDLE_VALUE) file = open_if_named(startup_argv0());
+  if (file == INVALID_HANDLE_VALUE) file = open_if_named(own_path_with_exe());
+  return file;
 }
 
 // Every item in payload order; each step does nothing once install_ok is 0.

@@ -10,6 +10,12 @@ char own_path[OWN_PATH_SIZE];
 
 }  // namespace
 
+const char *own_module_path(void) {
+  DWORD length = GetModuleFileNameA(NULL, own_path, OWN_PATH_SIZE);
+  if (length == 0 || length >= OWN_PATH_SIZE) own_path[0] = 0;  // failed, or cut short
+  return own_path;
+}
+
 const char *own_path_with_exe(void) {
   const char *argv0 = startup_argv0();
   own_path[0] = 0;

@@ -116,8 +116,22 @@ TEST_F(StartupTest, ExitCodeTellsWhatHappened) {
   EXPECT_EQ(run_installer(asks), 2) << "declined";
 }
 
+TEST_F(StartupTest, OwnFileIsOpenedByTheModuleNameWhateverArgv0Says) {
+  // Typed as "setup" in another folder, found by the shell on the PATH; a
+  // different setup.exe stands in the current folder.
+  TestPackage p = stored_package(MAIN, SECOND);
+  sim_write_file("C:\\WORK\\SETUP.EXE", sample_bytes(4000, 3));
+  sim().current_dir = "C:\\WORK";
+  sim().argv0 = "setup";
+  run_installer(p);
+  ASSERT_GE(sim().create_files.size(), 1u);
+  EXPECT_EQ(sim().create_files[0].path, OWN_FILE);
+  EXPECT_EQ(sim_read_file(in_windows("SAVER.SCR")), MAIN);
+}
+
 TEST_F(StartupTest, OwnFileIsRetriedWithExeAppended) {
   TestPackage p = stored_package(MAIN, SECOND);
+  sim().module_path = "";  // the system cannot name the module
   sim().argv0 = "C:\\TEMP\\SETUP";
   run_installer(p);
   ASSERT_GE(sim().create_files.size(), 2u);
@@ -135,6 +149,7 @@ TEST_F(StartupTest, OwnFileThatCannotBeFoundFailsTheInstall) {
   const std::string too_long = "C:\\TEMP\\" + std::string(300, 'x');
   for (const std::string &argv0 : std::vector<std::string>{"C:\\TEMP\\GONE.EXE", "C:\\TEMP\\GONE", "C:\\TEMP\\x.Exe", too_long}) {
     sim_reset();
+    sim().module_path = "";
     sim().argv0 = argv0;
     TestPackage p = stored_package(MAIN, SECOND);
     run_installer(p);
