@@ -25,9 +25,10 @@ enum : int32_t {
 extern uint8_t window[WINDOW_SIZE + WINDOW_MIRROR];
 
 // Decodes one bit stream: takes the size with stream_read_size, then produces
-// exactly that many bytes with stream_put_byte (a final match that would run
-// past the size is cut). Stops early when the driver zeroes
-// stream_state.uncompressed_size (failed input or output).
+// exactly that many bytes with stream_put_byte. Stops early when the driver
+// zeroes stream_state.uncompressed_size (failed input or output). A match
+// that would run past the size fails the stream (stream_state.block_failed):
+// the bytes before it are kept, the match is not written.
 void lzhuf_decode(void);
 
 // Encodes the stream_write_size bytes that stream_get_byte delivers (fewer if

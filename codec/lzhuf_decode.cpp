@@ -154,8 +154,12 @@ void lzhuf_decode(void) {
     uint32_t start = (r - decode_position(in, checked) - 1) & WINDOW_MASK;
     if (s.block_failed) break;
     uint32_t length = (uint32_t)(symbol - MATCH_SYMBOL_BASE);
-    // A malformed final match must not run past the declared size.
-    if (length > s.uncompressed_size - count) length = s.uncompressed_size - count;
+    // A match that runs past the declared size is malformed: the stream
+    // fails, and none of the match is written.
+    if (length > s.uncompressed_size - count) {
+      s.block_failed = 1;
+      break;
+    }
     count += length;
     if (s.write_position + (int32_t)length < s.write_limit) {
       // Fits without filling the output buffer: copy straight into it.

@@ -47,7 +47,8 @@ struct StreamState {
   int32_t read_size;        // bytes asked of the next read
   int32_t input_remaining;  // encode: input bytes still to take
   uint8_t at_end;           // input exhausted: every request yields -1
-  uint8_t block_failed;     // a block was rejected or needed input is missing
+  uint8_t block_failed;     // a block was rejected, needed input is missing
+                            // or the bit stream is malformed
   uint8_t input_short;      // encode: the input ended before the count
   uint8_t last_block_taken;    // decode: a short data block ended the stream
   uint8_t block_ends_at_read;  // decode: the last block ended exactly where

@@ -176,11 +176,16 @@ TEST(StreamInput, BitsMissingAfterShortBlockFail) {
   EXPECT_EQ(decode_bytes(concat({packed, next})).ok, 0);
 }
 
-TEST(StreamInput, MalformedFinalMatchStopsAtTheDeclaredSize) {
+// A final match that runs past the declared size is corrupt data, not a
+// stream to cut short; one that ends exactly at the size is sound.
+TEST(StreamInput, FinalMatchPastTheDeclaredSizeFails) {
   std::vector<uint8_t> bits = write_items({Item::literal('A'), Item::match(60, 0)});
-  DecodeResult r = decode_bytes(wrap_container(5, bits));
+  DecodeResult r = decode_bytes(wrap_container(60, bits));
+  EXPECT_EQ(r.ok, 0);
+  EXPECT_EQ(r.output, bytes_of("A"));
+  r = decode_bytes(wrap_container(61, bits));
   EXPECT_EQ(r.ok, 1);
-  EXPECT_EQ(r.output, bytes_of("AAAAA"));
+  EXPECT_EQ(r.output, std::vector<uint8_t>(61, 'A'));
 }
 
 // ---- Output failures --------------------------------------------------------
