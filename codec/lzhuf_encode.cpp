@@ -18,55 +18,39 @@ static void dictionary_init(void) {
 }
 
 // ---- String comparison ------------------------------------------------------
-// The first 8 bytes after byte 0 are compared as one word: read as
-// big-endian numbers, words order like the strings they hold, and the lowest
-// differing byte (little-endian) is the first differing one. The loads stay
-// inside the window and its mirror for any position 0..4096.
+// Strings are compared 8 bytes at a time as big-endian numbers ("order
+// words"): they order like the strings they hold, and their leading zero bits
+// after an exclusive or count the bytes that agree. The loads stay inside the
+// window and its mirror for any position 0..4096. Every compiler that builds
+// the tools (GCC, Clang, mingw-w64) targets little-endian machines here.
+#if !defined(__GNUC__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the encoder's word comparison needs a little-endian GCC-compatible compiler"
+#endif
 
-static inline uint64_t load_word(const uint8_t *p) {
+static inline uint64_t load_order_word(const uint8_t *p) {
   uint64_t word;
   memcpy(&word, p, 8);
-  return word;
+  return __builtin_bswap64(word);
 }
 
-#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-#define WORD_COMPARE 1
-// Index of the lowest set bit of a non-zero value; without the 64-bit
-// builtin on 32-bit targets, which would need a helper library.
-static inline int32_t lowest_set_bit(uint64_t value) {
-#if UINTPTR_MAX > 0xFFFFFFFFu
-  return __builtin_ctzll(value);
-#else
-  uint32_t low = (uint32_t)value;
-  return low ? __builtin_ctz(low) : 32 + __builtin_ctz((uint32_t)(value >> 32));
-#endif
+// Bytes the two different order words share at their start, 0..7.
+static inline int32_t equal_leading_bytes(uint64_t x, uint64_t y) {
+  return __builtin_clzll(x ^ y) >> 3;
 }
-#else
-#define WORD_COMPARE 0
-#endif
 
 // Index (from `from` up to 59) of the first byte where the strings at a and
 // b differ, 60 when they agree up to byte 59. *greater is 1 when a's string
 // orders after b's or equals it, else 0.
 static int32_t compare_from(const uint8_t *a, const uint8_t *b, int32_t from, int32_t *greater) {
-#if WORD_COMPARE
   for (int32_t i = from; i < LOOKAHEAD_SIZE; i += 8) {
     // The last word is the one ending at byte 59; bytes it re-reads agree.
     int32_t at = i < LOOKAHEAD_SIZE - 8 ? i : LOOKAHEAD_SIZE - 8;
-    uint64_t x = load_word(a + at), y = load_word(b + at);
+    uint64_t x = load_order_word(a + at), y = load_order_word(b + at);
     if (x != y) {
-      *greater = __builtin_bswap64(x) > __builtin_bswap64(y);
-      return at + (lowest_set_bit(x ^ y) >> 3);
+      *greater = x > y;
+      return at + equal_leading_bytes(x, y);
     }
   }
-#else
-  for (int32_t i = from; i < LOOKAHEAD_SIZE; i++) {
-    if (a[i] != b[i]) {
-      *greater = a[i] > b[i];
-      return i;
-    }
-  }
-#endif
   *greater = 1;
   return LOOKAHEAD_SIZE;
 }
@@ -126,36 +110,27 @@ static inline void dictionary_insert(int32_t r) {
   p = d.tree_right[p];
   int32_t best = (MATCH_THRESHOLD << 12) | (WINDOW_SIZE - 1);  // a match must beat this
   bool full_match = false;
-#if WORD_COMPARE
-  const uint64_t key_word = load_word(key + 1);
-  const uint64_t key_order = __builtin_bswap64(key_word);
-  uint64_t node_word = load_word(window + p + 1);
-#endif
+  const uint64_t key_order = load_order_word(key + 1);
+  uint64_t node_order = load_order_word(window + p + 1);
   for (;;) {
     int32_t left = d.tree_left[p];
     int32_t right = d.tree_right[p];
     int32_t greater;
     int32_t length;
-#if WORD_COMPARE
-    uint64_t left_word = load_word(window + left + 1);
-    uint64_t right_word = load_word(window + right + 1);
-    uint64_t diff = key_word ^ node_word;
-    if (__builtin_expect(diff != 0, 1)) {  // the common case: bytes 1..8 differ
-      uint64_t node_order = __builtin_bswap64(node_word);
-      if (FIND_MATCH) keep_better(&best, 1 + (lowest_set_bit(diff) >> 3), r, p);
+    uint64_t left_order = load_order_word(window + left + 1);
+    uint64_t right_order = load_order_word(window + right + 1);
+    if (__builtin_expect(node_order != key_order, 1)) {  // the common case: bytes 1..8 differ
+      if (FIND_MATCH) keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, p);
       int32_t next = (int32_t)select_below(node_order, key_order, (uint32_t)left, (uint32_t)right);
-      node_word = select_below(node_order, key_order, left_word, right_word);
       if (next == TREE_NIL) {
         attach_leaf(p, r, key_order > node_order);
         break;
       }
+      node_order = select_below(node_order, key_order, left_order, right_order);
       p = next;
       continue;
     }
     length = compare_from(key, window + p, 9, &greater);
-#else
-    length = compare_from(key, window + p, 1, &greater);
-#endif
     if (FIND_MATCH) keep_better(&best, length, r, p);
     if (length >= LOOKAHEAD_SIZE) {
       full_match = true;
@@ -167,9 +142,7 @@ static inline void dictionary_insert(int32_t r) {
       break;
     }
     p = next;
-#if WORD_COMPARE
-    node_word = greater ? right_word : left_word;
-#endif
+    node_order = greater ? right_order : left_order;
   }
   if (FIND_MATCH) {
     int32_t best_length = best >> 12;
