@@ -32,5 +32,11 @@ extern uint8_t window[WINDOW_SIZE + WINDOW_MIRROR];
 void lzhuf_decode(void);
 
 // Encodes the stream_write_size bytes that stream_get_byte delivers (fewer if
-// the input ends early) and pads the last byte with zero bits.
+// the input ends early) and pads the last byte with zero bits. The parse is
+// greedy, with the longest match the match trees find at each position.
 void lzhuf_encode(void);
+
+// The same, with the cheapest parse under the adaptive model's current code
+// lengths, planned block by block (lzhuf_best.cpp): an ordinary bit stream,
+// usually smaller, at a few times the cost.
+void lzhuf_encode_best(void);

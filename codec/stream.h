@@ -24,6 +24,10 @@ int decompress_stream(StreamFile input, StreamFile output);
 // failed (the output is then not a valid stream).
 int compress_stream(StreamFile input, StreamFile output, int32_t count);
 
+// The same with the stronger parse of lzhuf_encode_best: a stream any decoder
+// reads, usually smaller, written more slowly.
+int compress_stream_best(StreamFile input, StreamFile output, int32_t count);
+
 // ---- The driver's one process-wide record ---------------------------------
 //
 // Each entry point re-initialises every field a stream uses. Callers read

@@ -12,7 +12,7 @@ uint32_t stream_write_size(void) {
   return size;
 }
 
-int compress_stream(StreamFile input, StreamFile output, int32_t count) {
+static int compress_with(void (*encode)(void), StreamFile input, StreamFile output, int32_t count) {
   StreamState &s = stream_state;
   if (count < 0) return 0;
   stream_reset(input, output, MODE_ENCODE);
@@ -20,7 +20,15 @@ int compress_stream(StreamFile input, StreamFile output, int32_t count) {
   s.write_position = BLOCK_HEADER_SIZE;  // room for the size block's header
   s.write_limit = SIZE_BLOCK_LENGTH;
   s.read_size = BLOCK_SIZE;
-  lzhuf_encode();
+  encode();
   stream_flush_final();
   return !s.input_short && !s.write_failed;
+}
+
+int compress_stream(StreamFile input, StreamFile output, int32_t count) {
+  return compress_with(lzhuf_encode, input, output, count);
+}
+
+int compress_stream_best(StreamFile input, StreamFile output, int32_t count) {
+  return compress_with(lzhuf_encode_best, input, output, count);
 }

@@ -47,11 +47,20 @@ void report_progress(int32_t count) {
   if (record_progress) heartbeat.progress.push_back(count);
 }
 
-std::vector<uint8_t> encode_bytes(const std::vector<uint8_t> &input, int *ok) {
+static std::vector<uint8_t> encode_with(int (*encode)(StreamFile, StreamFile, int32_t),
+                                        const std::vector<uint8_t> &input, int *ok) {
   MemoryFile in(input), out;
-  int result = compress_stream(in.handle(), out.handle(), (int32_t)input.size());
+  int result = encode(in.handle(), out.handle(), (int32_t)input.size());
   if (ok) *ok = result;
   return out.data;
+}
+
+std::vector<uint8_t> encode_bytes(const std::vector<uint8_t> &input, int *ok) {
+  return encode_with(compress_stream, input, ok);
+}
+
+std::vector<uint8_t> encode_bytes_best(const std::vector<uint8_t> &input, int *ok) {
+  return encode_with(compress_stream_best, input, ok);
 }
 
 DecodeResult decode_bytes(const std::vector<uint8_t> &packed, size_t offset) {

@@ -53,6 +53,9 @@ void reset_heartbeat();
 // compress_stream over the whole of input; the result flag goes to *ok.
 std::vector<uint8_t> encode_bytes(const std::vector<uint8_t> &input, int *ok = nullptr);
 
+// The same through compress_stream_best.
+std::vector<uint8_t> encode_bytes_best(const std::vector<uint8_t> &input, int *ok = nullptr);
+
 // decompress_stream of the stream at `offset` of packed.
 struct DecodeResult {
   int ok = 0;
