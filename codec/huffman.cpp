@@ -1,5 +1,7 @@
 #include "codec/huffman.h"
 
+#include <stddef.h>
+
 HuffmanModel huffman_model;
 
 void huffman_init(void) {
@@ -50,26 +52,28 @@ static void huffman_rebuild(void) {
 }
 
 // Counts one occurrence at position x and at each position above it,
-// moving nodes that now outweigh their upper neighbour.
-static void update_from(int32_t x) {
+// moving nodes that now outweigh their upper neighbour. Positions are
+// unsigned so they index without widening.
+static void update_from(size_t x) {
   HuffmanModel &m = huffman_model;
   do {
-    uint16_t w = (uint16_t)(m.weight[x] + 1);
-    m.weight[x] = w;
-    if (w > m.weight[x + 1]) {
+    uint16_t *at = m.weight + x;
+    uint16_t w = (uint16_t)(*at + 1);  // no count reaches 0xFFFF, the sentinel's
+    *at = w;
+    if (w > at[1]) {
       // Move the node to the top of the run that shared its old weight.
-      int32_t y = x + 1;
+      size_t y = x + 1;
       while (w > m.weight[y + 1]) y++;
       m.weight[x] = m.weight[y];
-      m.weight[y] = w;
-      int32_t a = m.child[x];
-      int32_t b = m.child[y];
+      m.weight[y] = (uint16_t)w;
+      uint32_t a = m.child[x];
+      uint32_t b = m.child[y];
       m.child[y] = (uint16_t)a;
       m.child[x] = (uint16_t)b;
       m.parent[a] = (uint16_t)y;
-      if (a < NODE_COUNT) m.parent[a + 1] = (uint16_t)y;
+      if (a < (uint32_t)NODE_COUNT) m.parent[a + 1] = (uint16_t)y;
       m.parent[b] = (uint16_t)x;
-      if (b < NODE_COUNT) m.parent[b + 1] = (uint16_t)x;
+      if (b < (uint32_t)NODE_COUNT) m.parent[b + 1] = (uint16_t)x;
       x = y;
     }
     x = m.parent[x];

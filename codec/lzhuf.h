@@ -19,9 +19,9 @@ enum : int32_t {
   MATCH_SYMBOL_BASE = 256 - MATCH_THRESHOLD - 1,  // symbol = length + 253
 };
 
-// Positions 0..4095 are the circular window; 4096..4154 mirror 0..58 so the
-// encoder compares 60-byte strings without wrapping. Shared by both
-// directions; one stream at a time.
+// The encoder's window: positions 0..4095 are circular; 4096..4154 mirror
+// 0..58 so 60-byte strings compare without wrapping. (The decoder keeps its
+// window in the driver's output buffer.)
 extern uint8_t window[WINDOW_SIZE + WINDOW_MIRROR];
 
 // Decodes one bit stream: takes the size with stream_read_size, then produces

@@ -6,8 +6,6 @@
 #include "codec/position_tables.h"
 #include "codec/stream_bytes.h"
 
-uint8_t window[WINDOW_SIZE + WINDOW_MIRROR];
-
 // ---- Bit reader -----------------------------------------------------------
 // The decoder keeps its unread bits in a local 64-bit buffer, next bit in
 // bit 63, `count` of them valid. Bits below those are either zero or the
@@ -20,9 +18,10 @@ uint8_t window[WINDOW_SIZE + WINDOW_MIRROR];
 // A code path is at most 22 levels deep (a Huffman tree whose leaves weigh
 // at least 1 and whose root weighs at most 32768 cannot be deeper), and an
 // offset takes at most 14 bits: with ITEM_BITS buffered, a whole item
-// decodes without checking the buffer.
+// decodes without checking the buffer. A walk deeper than MAX_CODE_BITS
+// means the model itself is broken; the stream then fails.
 
-enum : int32_t { ITEM_BITS = 40 };
+enum : int32_t { ITEM_BITS = 40, MAX_CODE_BITS = ITEM_BITS - 14 };
 
 struct BitReader {
   uint64_t bits;
@@ -82,32 +81,36 @@ static inline uint32_t take_bits(BitReader &in, int32_t n) {
 
 // ---- Items ----------------------------------------------------------------
 
-// Walks from the root to a leaf, one bit per level, noting the positions
-// passed for the model update (leaf first, at the low end of `path`).
-static inline int32_t decode_symbol(BitReader &in, bool checked) {
-  enum : int32_t { PATH_SLOTS = 64 };
-  uint16_t path[PATH_SLOTS];
+// A symbol whose whole code is in the buffer: one child lookup per bit,
+// then the model's update from the leaf up. Returns -1 for a walk deeper
+// than any tree of the model can be.
+static inline int32_t decode_symbol_buffered(BitReader &in) {
   const uint16_t *child = huffman_model.child;
-  int32_t slot = PATH_SLOTS;
+  uint64_t bits = in.bits;
   uint32_t x = child[ROOT_NODE];
-  for (;;) {
-    if (checked) need_bits(in, 1);
-    uint32_t position = x + take_bits(in, 1);
-    path[--slot] = (uint16_t)position;
-    x = child[position];
-    if (x >= (uint32_t)NODE_COUNT) break;
-    if (slot == 0) {  // deeper than any tree of this model can be
-      while (x < (uint32_t)NODE_COUNT) {
-        if (checked) need_bits(in, 1);
-        x = child[x + take_bits(in, 1)];
-      }
-      huffman_update((int32_t)x - NODE_COUNT);
-      return (int32_t)x - NODE_COUNT;
-    }
-  }
-  int32_t symbol = (int32_t)x - NODE_COUNT;
-  huffman_update_path(symbol, path + slot, PATH_SLOTS - slot);
-  return symbol;
+  int32_t depth = 0;
+  do {
+    x = child[x + (uint32_t)(bits >> 63)];
+    bits <<= 1;
+    depth++;
+  } while (x < (uint32_t)NODE_COUNT);
+  in.bits = bits;
+  in.count -= depth;
+  if (depth > MAX_CODE_BITS) return -1;
+  huffman_update((int32_t)x - NODE_COUNT);
+  return (int32_t)x - NODE_COUNT;
+}
+
+// The same bit by bit, near the end of a block.
+static int32_t decode_symbol_checked(BitReader &in) {
+  const uint16_t *child = huffman_model.child;
+  uint32_t x = child[ROOT_NODE];
+  do {
+    need_bits(in, 1);
+    x = child[x + take_bits(in, 1)];
+  } while (x < (uint32_t)NODE_COUNT);
+  huffman_update((int32_t)x - NODE_COUNT);
+  return (int32_t)x - NODE_COUNT;
 }
 
 // The first 8 bits hold the high part's code (3..8 bits) and the start of
@@ -128,6 +131,71 @@ static inline uint32_t decode_position(BitReader &in, bool checked) {
   return (high << 6) | (b & 0x3F);
 }
 
+// ---- Output -----------------------------------------------------------------
+// Decoded bytes go straight into the driver's output buffer, which also
+// serves as the window: it is written out each time it is full and then
+// refilled from its start, so the BLOCK_SIZE bytes behind the write position,
+// taken round the buffer's end, are the last BLOCK_SIZE bytes decoded. A copy
+// reaches at most WINDOW_SIZE back. Before the first byte the buffer's last
+// WINDOW_SIZE bytes are spaces, the window's fill in front of a stream.
+//
+// Bytes are counted for the heartbeat in batches, at each input refill and
+// when the buffer is full (the byte that fills it is not counted, as with
+// stream_put_byte).
+
+struct Output {
+  uint8_t *bytes;        // stream_state.output_buffer
+  int32_t position;      // next byte to write
+  int32_t counted_from;  // bytes from here on are not yet counted
+};
+
+static void count_output(Output &out, int32_t end) {
+  StreamState &s = stream_state;
+  s.byte_counter += end - out.counted_from;
+  out.counted_from = end;
+  while (s.byte_counter >= BYTES_PER_PUMP) {
+    s.byte_counter -= BYTES_PER_PUMP;
+    pump_messages();
+  }
+}
+
+static void output_full(Output &out) {
+  count_output(out, BLOCK_SIZE - 1);
+  stream_state.write_position = BLOCK_SIZE;
+  stream_flush_block();
+  out.position = 0;
+  out.counted_from = 0;
+}
+
+// Copies a match of `length` bytes from `distance` (1..WINDOW_SIZE) back.
+// Copies of 8 or more back go 8 bytes at a time, which reads nothing the
+// same step writes; those steps may write up to 7 bytes past the copy, into
+// buffer bytes a full buffer old that no copy reaches.
+static inline void copy_match(Output &out, uint32_t distance, uint32_t length) {
+  int32_t from = out.position - (int32_t)distance;
+  if (from < 0) from += BLOCK_SIZE;
+  uint8_t *to = out.bytes + out.position;
+  if (out.position + (int32_t)length + 8 <= BLOCK_SIZE && from + (int32_t)length + 8 <= BLOCK_SIZE) {
+    const uint8_t *source = out.bytes + from;
+    if (distance >= 8) {
+      for (uint32_t k = 0; k < length; k += 8) memcpy(to + k, source + k, 8);
+    } else if (distance == 1) {
+      memset(to, source[0], length);
+    } else {
+      for (uint32_t k = 0; k < length; k++) to[k] = source[k];
+    }
+    out.position += (int32_t)length;
+    return;
+  }
+  // Near the buffer's end: byte by byte, round the end, writing it out when full.
+  for (uint32_t k = 0; k < length; k++) {
+    uint8_t byte = out.bytes[from];
+    from = from + 1 == BLOCK_SIZE ? 0 : from + 1;
+    out.bytes[out.position++] = byte;
+    if (out.position == BLOCK_SIZE) output_full(out);
+  }
+}
+
 // ---- Decode loop ----------------------------------------------------------
 
 void lzhuf_decode(void) {
@@ -135,54 +203,40 @@ void lzhuf_decode(void) {
   s.uncompressed_size = stream_read_size();
   if (s.uncompressed_size == 0) return;
   huffman_init();
-  memset(window, ' ', FIRST_POSITION);
+  Output out = {s.output_buffer, s.write_position, s.write_position};
+  memset(out.bytes + BLOCK_SIZE - WINDOW_SIZE, ' ', WINDOW_SIZE);
   BitReader in = {0, 0};
-  uint32_t r = FIRST_POSITION;
-  uint32_t count = 0;
-  while (count < s.uncompressed_size) {
-    if (in.count < ITEM_BITS) fill_from_block(in);
-    bool checked = in.count < ITEM_BITS;  // near the end of a block
-    int32_t symbol = decode_symbol(in, checked);
-    if (s.block_failed) break;  // its bits never arrived
+  uint32_t remaining = s.uncompressed_size;
+  while (remaining > 0 && s.uncompressed_size != 0) {
+    bool checked = false;
+    if (in.count < ITEM_BITS) {
+      fill_from_block(in);
+      count_output(out, out.position);
+      checked = in.count < ITEM_BITS;  // near the end of a block
+    }
+    int32_t symbol = checked ? decode_symbol_checked(in) : decode_symbol_buffered(in);
+    if (symbol < 0 || s.block_failed) {  // a broken model, or bits that never arrived
+      s.block_failed = 1;
+      break;
+    }
     if (symbol < 256) {
-      stream_put_byte(symbol);
-      window[r] = (uint8_t)symbol;
-      r = (r + 1) & WINDOW_MASK;
-      count++;
+      out.bytes[out.position++] = (uint8_t)symbol;
+      if (out.position == BLOCK_SIZE) output_full(out);
+      remaining--;
       continue;
     }
-    uint32_t start = (r - decode_position(in, checked) - 1) & WINDOW_MASK;
+    uint32_t distance = decode_position(in, checked) + 1;
     if (s.block_failed) break;
     uint32_t length = (uint32_t)(symbol - MATCH_SYMBOL_BASE);
     // A match that runs past the declared size is malformed: the stream
     // fails, and none of the match is written.
-    if (length > s.uncompressed_size - count) {
+    if (length > remaining) {
       s.block_failed = 1;
       break;
     }
-    count += length;
-    if (s.write_position + (int32_t)length < s.write_limit) {
-      // Fits without filling the output buffer: copy straight into it.
-      uint8_t *out = s.output_buffer + s.write_position;
-      for (uint32_t k = 0; k < length; k++) {
-        uint8_t byte = window[(start + k) & WINDOW_MASK];
-        out[k] = byte;
-        window[r] = byte;
-        r = (r + 1) & WINDOW_MASK;
-      }
-      s.write_position += (int32_t)length;
-      s.byte_counter += (int32_t)length;
-      if (s.byte_counter >= BYTES_PER_PUMP) {
-        s.byte_counter -= BYTES_PER_PUMP;
-        pump_messages();
-      }
-    } else {
-      for (uint32_t k = 0; k < length; k++) {
-        uint8_t byte = window[(start + k) & WINDOW_MASK];
-        stream_put_byte(byte);
-        window[r] = byte;
-        r = (r + 1) & WINDOW_MASK;
-      }
-    }
+    remaining -= length;
+    copy_match(out, distance, length);
   }
+  count_output(out, out.position);
+  s.write_position = out.position;
 }

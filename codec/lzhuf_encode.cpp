@@ -7,6 +7,7 @@
 #include "codec/position_tables.h"
 #include "codec/stream_bytes.h"
 
+uint8_t window[WINDOW_SIZE + WINDOW_MIRROR];
 LzhufDictionary lzhuf_dictionary;
 
 // ---- Dictionary -----------------------------------------------------------

@@ -68,12 +68,17 @@ TEST(LzhufVectors, RunsAreOneLiteralAndMatchesAtOffsetZero) {
 }
 
 // Leading spaces match the window's initial fill, but only the 60 spaces in
-// front of the first position are in the dictionary.
+// front of the first position are in the dictionary. The decoder reads
+// spaces as far back as the window reaches, whatever an earlier stream left.
 TEST(LzhufVectors, EarlyMatchesReachIntoTheInitialSpaces) {
   std::vector<Item> items = items_of(bytes_of("   x"));
   std::vector<Item> expected = {Item::match(3, 0), Item::literal('x')};
   EXPECT_EQ(items, expected);
   DecodeResult r = decode_bytes(wrap_container(3, write_items({Item::match(3, 59)})));
+  EXPECT_EQ(r.ok, 1);
+  EXPECT_EQ(r.output, bytes_of("   "));
+  decode_bytes(encode_bytes(std::vector<uint8_t>(20000, 'z')));
+  r = decode_bytes(wrap_container(3, write_items({Item::match(3, 4095)})));
   EXPECT_EQ(r.ok, 1);
   EXPECT_EQ(r.output, bytes_of("   "));
 }
