@@ -1,7 +1,5 @@
 #include "codec/huffman.h"
 
-#include <stddef.h>
-
 HuffmanModel huffman_model;
 
 void huffman_init(void) {
@@ -51,10 +49,8 @@ static void huffman_rebuild(void) {
   }
 }
 
-// Counts one occurrence at position x and at each position above it,
-// moving nodes that now outweigh their upper neighbour. Positions are
-// unsigned so they index without widening.
-static void update_from(size_t x) {
+// Positions are unsigned so they index without widening.
+void huffman_update_from(size_t x) {
   HuffmanModel &m = huffman_model;
   do {
     uint16_t *at = m.weight + x;
@@ -82,25 +78,5 @@ static void update_from(size_t x) {
 
 void huffman_update(int32_t symbol) {
   if (huffman_model.weight[ROOT_NODE] == REBUILD_LIMIT) huffman_rebuild();
-  update_from(huffman_model.parent[symbol + NODE_COUNT]);
-}
-
-// While no node moves, the positions to count are the known path, so the
-// increments need not wait for one parent lookup after another.
-void huffman_update_path(int32_t symbol, const uint16_t *path, int32_t depth) {
-  HuffmanModel &m = huffman_model;
-  if (m.weight[ROOT_NODE] == REBUILD_LIMIT) {
-    huffman_update(symbol);
-    return;
-  }
-  for (int32_t k = 0; k < depth; k++) {
-    int32_t x = path[k];
-    uint16_t w = (uint16_t)(m.weight[x] + 1);
-    if (w > m.weight[x + 1]) {
-      update_from(x);
-      return;
-    }
-    m.weight[x] = w;
-  }
-  m.weight[ROOT_NODE]++;
+  huffman_update_from(huffman_model.parent[symbol + NODE_COUNT]);
 }

@@ -17,6 +17,7 @@
 // A code is the path from the root to a leaf, root end first; a node at an
 // odd position is reached by bit 1.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 
 enum : int32_t {
@@ -43,7 +44,9 @@ void huffman_init(void);
 // leaf weights halved (rounded up).
 void huffman_update(int32_t symbol);
 
-// The same as huffman_update, given the symbol's code path as the coder
-// just walked it: path[0] is the symbol's leaf position, path[k + 1] the
-// parent of path[k], path[depth - 1] a child of the root.
-void huffman_update_path(int32_t symbol, const uint16_t *path, int32_t depth);
+// The rest of an update whose lower part the coder has done itself: counts
+// one occurrence at node position x and at each position above it, moving
+// nodes that now outweigh their upper neighbour. Every position below x on
+// the symbol's path must already be counted, none of them moved, and the
+// root must be below REBUILD_LIMIT.
+void huffman_update_from(size_t x);

@@ -28,11 +28,13 @@ static void dictionary_init(void) {
 #error "the encoder's word comparison needs a little-endian GCC-compatible compiler"
 #endif
 
-static inline uint64_t load_order_word(const uint8_t *p) {
+static inline uint64_t load_word(const uint8_t *p) {
   uint64_t word;
   memcpy(&word, p, 8);
-  return __builtin_bswap64(word);
+  return word;
 }
+
+static inline uint64_t load_order_word(const uint8_t *p) { return __builtin_bswap64(load_word(p)); }
 
 // Bytes the two different order words share at their start, 0..7.
 static inline int32_t equal_leading_bytes(uint64_t x, uint64_t y) {
@@ -41,13 +43,16 @@ static inline int32_t equal_leading_bytes(uint64_t x, uint64_t y) {
 
 // Index (from `from` up to 59) of the first byte where the strings at a and
 // b differ, 60 when they agree up to byte 59. *greater is 1 when a's string
-// orders after b's or equals it, else 0.
+// orders after b's or equals it, else 0. Words are compared as they lie in
+// memory and put in order only where they differ.
 static int32_t compare_from(const uint8_t *a, const uint8_t *b, int32_t from, int32_t *greater) {
   for (int32_t i = from; i < LOOKAHEAD_SIZE; i += 8) {
     // The last word is the one ending at byte 59; bytes it re-reads agree.
     int32_t at = i < LOOKAHEAD_SIZE - 8 ? i : LOOKAHEAD_SIZE - 8;
-    uint64_t x = load_order_word(a + at), y = load_order_word(b + at);
+    uint64_t x = load_word(a + at), y = load_word(b + at);
     if (x != y) {
+      x = __builtin_bswap64(x);
+      y = __builtin_bswap64(y);
       *greater = x > y;
       return at + equal_leading_bytes(x, y);
     }
@@ -56,28 +61,13 @@ static int32_t compare_from(const uint8_t *a, const uint8_t *b, int32_t from, in
   return LOOKAHEAD_SIZE;
 }
 
-// b when x < y (unsigned), else a, by a conditional move. Which way the
-// search steps is a coin toss for the branch predictor, and compilers often
-// turn the plain form into a branch.
-static inline uint64_t select_below(uint64_t x, uint64_t y, uint64_t a, uint64_t b) {
-#if defined(__x86_64__) && defined(__GNUC__)
-  __asm__("cmpq %2, %1\n\tcmovbq %3, %0" : "+r"(a) : "r"(x), "r"(y), "r"(b) : "cc");
-  return a;
-#else
-  return x < y ? b : a;
-#endif
-}
-
 // ---- Insert and search -------------------------------------------------------
 
 // The search follows the tree's one path to r's place. The longest match on
 // it wins, the nearest of equally long ones: as one score, length above
-// nearness, kept by a running maximum. Each step also loads the first word
-// of both children's strings, so the next comparison does not wait for a
-// load that depends on this one (child links are positions or TREE_NIL, so
-// the loads stay within the window's mirror).
-// Length in the high bits, nearness (4096 - distance, from 1 for the farthest
-// to 4095 for the nearest) in the low 12 bits.
+// nearness, kept by a running maximum. Length in the high bits, nearness
+// (4096 - distance, from 1 for the farthest to 4095 for the nearest) in the
+// low 12 bits.
 static inline int32_t match_score(int32_t length, int32_t r, int32_t p) {
   return (length << 12) | ((p - r) & WINDOW_MASK);
 }
@@ -94,13 +84,19 @@ static inline void attach_leaf(int32_t p, int32_t r, bool right_side) {
   d.tree_parent[r] = (uint16_t)p;
 }
 
-// FIND_MATCH: also leave the best match in best_match_length/_offset. The
-// coder reads it only after the last position of an item; the positions a
-// match skips over are inserted without it.
+// Each step compares the order words of bytes 1..8, kept per node since its
+// insert (a node's bytes do not change while it is in a tree), and goes on
+// to the child on the key's side; only when those 8 bytes agree does it
+// compare the rest of the strings. FIND_MATCH: also leave the best match in
+// best_match_length/_offset. The coder reads it only after the last
+// position of an item; the positions a match skips over are inserted
+// without it.
 template <bool FIND_MATCH>
 static inline void dictionary_insert(int32_t r) {
   LzhufDictionary &d = lzhuf_dictionary;
   const uint8_t *key = window + r;
+  const uint64_t key_order = load_order_word(key + 1);
+  d.order_word[r] = key_order;
   d.tree_left[r] = d.tree_right[r] = TREE_NIL;
   int32_t p = TREE_ROOTS + window[r];
   if (d.tree_right[p] == TREE_NIL) {  // empty tree: r becomes its top node
@@ -111,39 +107,31 @@ static inline void dictionary_insert(int32_t r) {
   p = d.tree_right[p];
   int32_t best = (MATCH_THRESHOLD << 12) | (WINDOW_SIZE - 1);  // a match must beat this
   bool full_match = false;
-  const uint64_t key_order = load_order_word(key + 1);
-  uint64_t node_order = load_order_word(window + p + 1);
   for (;;) {
-    int32_t left = d.tree_left[p];
-    int32_t right = d.tree_right[p];
-    int32_t greater;
-    int32_t length;
-    uint64_t left_order = load_order_word(window + left + 1);
-    uint64_t right_order = load_order_word(window + right + 1);
+    uint64_t node_order = d.order_word[p];
+    int32_t next;
+    bool right_side;
     if (__builtin_expect(node_order != key_order, 1)) {  // the common case: bytes 1..8 differ
-      if (FIND_MATCH) keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, p);
-      int32_t next = (int32_t)select_below(node_order, key_order, (uint32_t)left, (uint32_t)right);
-      if (next == TREE_NIL) {
-        attach_leaf(p, r, key_order > node_order);
+      // Only a node that shares bytes 1 and 2 makes a match of 3 or more.
+      if (FIND_MATCH && ((key_order ^ node_order) >> 48) == 0)
+        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, p);
+      right_side = node_order < key_order;
+    } else {
+      int32_t greater;
+      int32_t length = compare_from(key, window + p, 9, &greater);
+      if (FIND_MATCH) keep_better(&best, length, r, p);
+      if (length >= LOOKAHEAD_SIZE) {
+        full_match = true;
         break;
       }
-      node_order = select_below(node_order, key_order, left_order, right_order);
-      p = next;
-      continue;
+      right_side = greater;
     }
-    length = compare_from(key, window + p, 9, &greater);
-    if (FIND_MATCH) keep_better(&best, length, r, p);
-    if (length >= LOOKAHEAD_SIZE) {
-      full_match = true;
-      break;
-    }
-    int32_t next = greater ? right : left;
+    next = right_side ? d.tree_right[p] : d.tree_left[p];
     if (next == TREE_NIL) {
-      attach_leaf(p, r, greater);
+      attach_leaf(p, r, right_side);
       break;
     }
     p = next;
-    node_order = greater ? right_order : left_order;
   }
   if (FIND_MATCH) {
     int32_t best_length = best >> 12;
@@ -230,31 +218,53 @@ void flush_bits(void) {
 
 // ---- Items ----------------------------------------------------------------
 
-// Codes can be deeper than 16 levels with skewed counts; the path is then
-// written in two pieces, root end first.
-void encode_symbol(int32_t symbol) {
-  enum : int32_t { PATH_SLOTS = 32 };
-  uint16_t path[PATH_SLOTS];
-  const uint16_t *parent = huffman_model.parent;
-  uint32_t code = 0;
-  int32_t n = 0;
-  int32_t k = parent[symbol + NODE_COUNT];
-  do {
-    code |= (uint32_t)(k & 1) << n;  // the bit nearest the leaf ends lowest
-    if (n < PATH_SLOTS) path[n] = (uint16_t)k;
-    n++;
-    k = parent[k];
-  } while (k != ROOT_NODE);
+// Sends the path from the leaf to the root, root end first; codes can be
+// deeper than 16 levels with skewed counts, and then go out in two pieces.
+static inline void write_code(uint32_t code, int32_t n) {
   if (n > 16) {  // at most 22 levels, so the 32-bit code holds it
     write_bits(16, (code >> (n - 16)) & 0xFFFF);
     write_bits(n - 16, (code << (32 - n)) & 0xFFFF);
   } else {
     write_bits(n, code << (16 - n));
   }
-  if (n <= PATH_SLOTS)
-    huffman_update_path(symbol, path, n);
-  else
+}
+
+// The walk from the leaf up both collects the code and counts the path:
+// while no node has to move, the tree keeps its shape, so the model's update
+// is just these counts. At the first node that has to move, the rest of the
+// code comes from the tree above, which is still untouched, and the update
+// goes on from that node.
+void encode_symbol(int32_t symbol) {
+  HuffmanModel &m = huffman_model;
+  uint32_t code = 0;
+  int32_t n = 0;
+  size_t k = m.parent[symbol + NODE_COUNT];
+  if (m.weight[ROOT_NODE] == REBUILD_LIMIT) {  // the update rebuilds the tree first
+    do {
+      code |= (uint32_t)(k & 1) << n++;
+      k = m.parent[k];
+    } while (k != ROOT_NODE);
+    write_code(code, n);
     huffman_update(symbol);
+    return;
+  }
+  for (;;) {
+    code |= (uint32_t)(k & 1) << n++;
+    uint16_t *at = m.weight + k;
+    uint16_t w = (uint16_t)(*at + 1);
+    if (w > at[1]) break;
+    *at = w;
+    k = m.parent[k];
+    if (k == ROOT_NODE) {
+      m.weight[ROOT_NODE]++;
+      write_code(code, n);
+      return;
+    }
+  }
+  size_t moving = k;
+  for (k = m.parent[k]; k != ROOT_NODE; k = m.parent[k]) code |= (uint32_t)(k & 1) << n++;
+  write_code(code, n);
+  huffman_update_from(moving);
 }
 
 void encode_position(uint32_t offset) {

@@ -23,6 +23,9 @@ struct LzhufDictionary {
   uint16_t tree_left[WINDOW_SIZE + 1];
   uint16_t tree_right[WINDOW_SIZE + 1 + 256];
   uint16_t tree_parent[WINDOW_SIZE + 1];
+  // Bytes 1..8 of the string at each position in a tree, as a big-endian
+  // number (set when the position is inserted).
+  uint64_t order_word[WINDOW_SIZE];
   int16_t best_match_length;   // 0 (nothing over 2 bytes) or 3..60
   uint16_t best_match_offset;  // distance of the best match minus one
 };
