@@ -104,35 +104,52 @@ static inline void dictionary_insert(int32_t r) {
     if (FIND_MATCH) d.best_match_length = 0;
     return;
   }
-  p = d.tree_right[p];
+  size_t node = d.tree_right[p];
   int32_t best = (MATCH_THRESHOLD << 12) | (WINDOW_SIZE - 1);  // a match must beat this
   bool full_match = false;
+  // One compare decides the step in the common case, where bytes 1..8
+  // differ; only a node that shares bytes 1 and 2 can make a match of 3 or
+  // more, so only such a node is scored.
   for (;;) {
-    uint64_t node_order = d.order_word[p];
-    int32_t next;
+    uint64_t node_order = d.order_word[node];
     bool right_side;
-    if (__builtin_expect(node_order != key_order, 1)) {  // the common case: bytes 1..8 differ
-      // Only a node that shares bytes 1 and 2 makes a match of 3 or more.
+    if (node_order < key_order) {
       if (FIND_MATCH && ((key_order ^ node_order) >> 48) == 0)
-        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, p);
-      right_side = node_order < key_order;
+        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, (int32_t)node);
+      size_t next = d.tree_right[node];
+      if (next != TREE_NIL) {
+        node = next;
+        continue;
+      }
+      right_side = true;
+    } else if (node_order > key_order) {
+      if (FIND_MATCH && ((key_order ^ node_order) >> 48) == 0)
+        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, (int32_t)node);
+      size_t next = d.tree_left[node];
+      if (next != TREE_NIL) {
+        node = next;
+        continue;
+      }
+      right_side = false;
     } else {
       int32_t greater;
-      int32_t length = compare_from(key, window + p, 9, &greater);
-      if (FIND_MATCH) keep_better(&best, length, r, p);
+      int32_t length = compare_from(key, window + node, 9, &greater);
+      if (FIND_MATCH) keep_better(&best, length, r, (int32_t)node);
       if (length >= LOOKAHEAD_SIZE) {
         full_match = true;
         break;
       }
+      size_t next = greater ? d.tree_right[node] : d.tree_left[node];
+      if (next != TREE_NIL) {
+        node = next;
+        continue;
+      }
       right_side = greater;
     }
-    next = right_side ? d.tree_right[p] : d.tree_left[p];
-    if (next == TREE_NIL) {
-      attach_leaf(p, r, right_side);
-      break;
-    }
-    p = next;
+    attach_leaf((int32_t)node, r, right_side);
+    break;
   }
+  p = (int32_t)node;
   if (FIND_MATCH) {
     int32_t best_length = best >> 12;
     d.best_match_length = (int16_t)(best_length > MATCH_THRESHOLD ? best_length : 0);
