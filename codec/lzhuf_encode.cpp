@@ -292,6 +292,33 @@ void encode_position(uint32_t offset) {
 
 // ---- Encode loop ----------------------------------------------------------
 
+// Input bytes come straight from the driver's buffer. The heartbeat count of
+// the bytes taken so is settled before each refill and at the end, which
+// gives the same count as stream_get_byte: every byte but the first of each
+// refill.
+struct Input {
+  int32_t counted_to;  // read_position up to which bytes are counted
+};
+
+static void settle_count(Input &in) {
+  StreamState &st = stream_state;
+  st.byte_counter += st.read_position - in.counted_to;
+  in.counted_to = st.read_position;
+  while (st.byte_counter >= BYTES_PER_PUMP) {
+    st.byte_counter -= BYTES_PER_PUMP;
+    pump_messages();
+  }
+}
+
+static inline int32_t take_byte(Input &in) {
+  StreamState &st = stream_state;
+  if (__builtin_expect(st.read_position < st.read_end, 1)) return transfer_buffer[st.read_position++];
+  settle_count(in);
+  int32_t byte = stream_refill_byte();
+  in.counted_to = st.read_position;
+  return byte;
+}
+
 // Inserts a position the window has advanced to; the match for it is wanted
 // only at the end of an item.
 static inline void insert_position(int32_t r, bool item_end) {
@@ -304,6 +331,7 @@ static inline void insert_position(int32_t r, bool item_end) {
 void lzhuf_encode(void) {
   LzhufDictionary &d = lzhuf_dictionary;
   if (stream_write_size() == 0) return;
+  Input in = {stream_state.read_position};
   huffman_init();
   dictionary_init();
   int32_t s = 0;
@@ -311,7 +339,7 @@ void lzhuf_encode(void) {
   for (int32_t i = 0; i < r; i++) window[i] = ' ';
   int32_t lookahead = 0;
   while (lookahead < LOOKAHEAD_SIZE) {
-    int32_t byte = stream_get_byte();
+    int32_t byte = take_byte(in);
     if (byte < 0) break;
     window[r + lookahead] = (uint8_t)byte;
     lookahead++;
@@ -330,7 +358,7 @@ void lzhuf_encode(void) {
     int32_t advance = d.best_match_length;
     int32_t done = 0;
     while (done < advance) {
-      int32_t byte = stream_get_byte();
+      int32_t byte = take_byte(in);
       if (byte < 0) break;
       dictionary_delete(s);
       window[s] = (uint8_t)byte;
@@ -349,5 +377,6 @@ void lzhuf_encode(void) {
       if (lookahead > 0) insert_position(r, done == advance);
     }
   }
+  settle_count(in);
   flush_bits();
 }
