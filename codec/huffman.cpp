@@ -32,9 +32,17 @@ static void huffman_rebuild(void) {
   }
   for (int32_t i = 0, j2 = SYMBOL_COUNT; j2 < NODE_COUNT; i += 2, j2++) {
     uint32_t f = (uint32_t)m.weight[i] + m.weight[i + 1];
-    int32_t k = j2 - 1;
-    while (f < m.weight[k]) k--;
-    k++;
+    // The new node goes above every node that weighs no more. Positions
+    // below j2 are in weight order, and i + 1 weighs less than f, so a
+    // binary search over i + 2 .. j2 finds the place.
+    int32_t k = i + 2, above = j2;
+    while (k < above) {
+      int32_t middle = (k + above) / 2;
+      if (m.weight[middle] <= f)
+        k = middle + 1;
+      else
+        above = middle;
+    }
     for (int32_t t = j2; t > k; t--) {
       m.weight[t] = m.weight[t - 1];
       m.child[t] = m.child[t - 1];
