@@ -109,7 +109,8 @@ static inline void dictionary_insert(int32_t r) {
   bool full_match = false;
   // One compare decides the step in the common case, where bytes 1..8
   // differ; only a node that shares bytes 1 and 2 can make a match of 3 or
-  // more, so only such a node is scored.
+  // more, so only such a node is scored. The two sides are written out: a
+  // step that first settles the side and then picks the link costs more.
   for (;;) {
     uint64_t node_order = d.order_word[node];
     bool right_side;
