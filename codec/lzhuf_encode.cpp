@@ -285,10 +285,11 @@ void encode_symbol(int32_t symbol) {
   huffman_update_from(moving);
 }
 
+// The high part's code (3..8 bits) and the 6 low bits go out as one piece.
 void encode_position(uint32_t offset) {
   uint32_t high = offset >> 6;
-  write_bits(POSITION_CODE_LENGTH[high], (uint32_t)POSITION_CODE[high] << 8);
-  write_bits(6, (offset & 0x3F) << 10);
+  int32_t length = POSITION_CODE_LENGTH[high];
+  write_bits(length + 6, ((uint32_t)POSITION_CODE[high] << 8) | ((offset & 0x3F) << (10 - length)));
 }
 
 // ---- Encode loop ----------------------------------------------------------
