@@ -5,11 +5,15 @@
 #   build/<host>/windows-i686/demo/kestrune-demo.scr
 #   build/<host>/windows-x86_64/...                      the same, 64-bit,
 #     for end-to-end tests on machines that cannot run 32-bit code
-# Sets KESTRUNE_WINDOWS_DIRS to the list of "arch=binary dir" pairs built.
+# Sets KESTRUNE_WINDOWS_DIRS to the list of "arch=binary dir" pairs built, and
+# KESTRUNE_BUILTIN_STUB (with KESTRUNE_BUILTIN_STUB_DEPENDS) to the 32-bit stub
+# that kestrune-pack carries.
 include(ExternalProject)
 
 option(KESTRUNE_BUILD_WINDOWS "Cross-build the Windows programs when mingw-w64 is installed" ON)
 set(KESTRUNE_WINDOWS_DIRS "")
+set(KESTRUNE_BUILTIN_STUB "")
+set(KESTRUNE_BUILTIN_STUB_DEPENDS "")
 if(NOT KESTRUNE_BUILD_WINDOWS)
   return()
 endif()
@@ -34,4 +38,8 @@ foreach(arch i686 x86_64)
     BUILD_ALWAYS ON
     USES_TERMINAL_BUILD ON)
   list(APPEND KESTRUNE_WINDOWS_DIRS "${arch}=${dir}")
+  if(arch STREQUAL i686)
+    set(KESTRUNE_BUILTIN_STUB ${dir}/stub/kestrune.exe)
+    set(KESTRUNE_BUILTIN_STUB_DEPENDS windows_i686)
+  endif()
 endforeach()

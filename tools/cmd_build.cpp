@@ -2,6 +2,7 @@
 #include <stdio.h>
 
 #include "format/record.h"
+#include "tools/builtin_stub.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
 #include "tools/package.h"
@@ -11,11 +12,12 @@
 namespace {
 
 const char BUILD_HELP[] =
-    "Usage: kestrune-pack build --stub STUB --main FILE --second FILE [options] -o OUT\n"
-    "Makes an installer: a copy of STUB with its install record filled in and the\n"
-    "payload appended. Compressed unless --stored.\n"
+    "Usage: kestrune-pack build --main FILE --second FILE [options] -o OUT\n"
+    "Makes an installer: a copy of the stub with its install record filled in and\n"
+    "the payload appended. Compressed unless --stored.\n"
     "\n"
-    "  --stub STUB          the unfilled installer executable (kestrune.exe)\n"
+    "  --stub STUB          the unfilled installer executable (default: the\n"
+    "                       kestrune.exe built into this tool)\n"
     "  --main FILE          the screen saver; installed and registered\n"
     "  --second FILE        a second file, always installed\n"
     "  --extra FILE         an optional extra file, installed first (not empty)\n"
@@ -84,6 +86,7 @@ std::string default_done_text(const std::string &main_name) {
 // The files a build reads and writes.
 struct BuildPaths {
   std::string stub, main, second, extra, output;
+  bool builtin_stub = false;  // no --stub: the stub built into the tool
 };
 
 // The option's value, or fallback when it was not given.
@@ -101,13 +104,16 @@ bool request_from_options(const ParsedArguments &parsed, BuildPaths *paths, Pack
   paths->second = option_value(parsed, "--second");
   paths->extra = option_value(parsed, "--extra");
   paths->output = option_value(parsed, "--output");
+  paths->builtin_stub = !option_given(parsed, "--stub");
   request->has_extra = option_given(parsed, "--extra");
   const char *problem = nullptr;
-  if (paths->stub.empty()) problem = "--stub is required";
-  else if (paths->main.empty()) problem = "--main is required";
+  if (paths->main.empty()) problem = "--main is required";
   else if (paths->second.empty()) problem = "--second is required";
   else if (paths->output.empty()) problem = "-o OUT is required";
   else if (option_given(parsed, "--extra-name") && !request->has_extra) problem = "--extra-name needs --extra";
+  else if (paths->builtin_stub && BUILTIN_STUB_SIZE == 0)
+    problem = "this kestrune-pack has no built-in stub (it was built without the mingw-w64 cross compiler); "
+              "give one with --stub STUB";
   if (problem) {
     usage_error("build", problem);
     return false;
@@ -135,9 +141,10 @@ bool request_from_options(const ParsedArguments &parsed, BuildPaths *paths, Pack
   return true;
 }
 
-// Reads the stub and the payload files into the request. False with
-// *exit_code when one cannot be read.
+// Reads the stub (or takes the built-in one) and the payload files into the
+// request. False with *exit_code when one cannot be read.
 bool read_inputs(const BuildPaths &paths, PackageRequest *request, int *exit_code) {
+  if (paths.builtin_stub) request->stub.assign(BUILTIN_STUB, BUILTIN_STUB + BUILTIN_STUB_SIZE);
   struct Input {
     const std::string *path;
     std::vector<uint8_t> *bytes;
@@ -147,6 +154,7 @@ bool read_inputs(const BuildPaths &paths, PackageRequest *request, int *exit_cod
                 {&paths.extra, &request->extra_file}};
   std::string error;
   for (const Input &input : inputs) {
+    if (input.path == &paths.stub && paths.builtin_stub) continue;
     if (input.path == &paths.extra && !request->has_extra) continue;
     if (!read_whole_file(*input.path, input.bytes, &error)) {
       *exit_code = fail(EXIT_BAD_DATA, error);

@@ -2,6 +2,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "tools/builtin_stub.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
 
@@ -11,7 +12,7 @@ const char TOOL_HELP[] =
     "Usage: kestrune-pack COMMAND [ARGS]\n"
     "\n"
     "Installers:\n"
-    "  build --stub STUB --main FILE --second FILE [options] -o OUT\n"
+    "  build --main FILE --second FILE [options] -o OUT\n"
     "                              make an installer from the stub and the files\n"
     "  inspect FILE                print an installer's record and payload layout\n"
     "  verify FILE                 check an installer completely (exit 0 = sound)\n"
@@ -72,6 +73,10 @@ int main(int argc, char **argv) {
   args.erase(args.begin());
   if (name == "--version") {
     printf("kestrune-pack %s\n", KESTRUNE_VERSION);
+    if (BUILTIN_STUB_SIZE)
+      printf("built-in stub: kestrune.exe, %lu bytes\n", static_cast<unsigned long>(BUILTIN_STUB_SIZE));
+    else
+      printf("no built-in stub: build needs --stub STUB\n");
     return EXIT_OK;
   }
   if (name == "-h" || name == "--help" || name == "help") return help(name == "help" ? args : Arguments());

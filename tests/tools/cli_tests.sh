@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Command-line tests of kestrune-pack: exit codes, messages and the files
 # each command leaves behind.
-#   cli_tests.sh GROUP PACK MAKE_FAKE_STUB WORKDIR
+#   cli_tests.sh GROUP PACK MAKE_FAKE_STUB WORKDIR [BUILTIN_STUB]
 # GROUP: usage | codec | damaged | build | refusals | packages | progress
+# BUILTIN_STUB: the kestrune.exe built into PACK; none when not given.
 set -u
 group=$1
 pack=$2
 make_stub=$3
 work=$4
+builtin=${5:-}
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 
 failures=0
@@ -88,7 +90,6 @@ usage)
   expect 2 decompress a b --offset xyz; stderr_has "not a byte offset"
   expect 2 decompress a b --offset; stderr_has "--offset needs a number"
   expect 2 streams text.txt --bogus; stderr_has "unknown option '--bogus'"
-  expect 2 build --main saver.scr --second readme.txt -o out.exe; stderr_has "--stub is required"
   expect 2 build --stub stub.exe --main saver.scr --second readme.txt; stderr_has "-o OUT is required"
   expect 2 build --stub stub.exe --main saver.scr --second readme.txt --main-parts 4 -o out.exe
   stderr_has "--main-parts must be 1, 2 or 3"
@@ -189,6 +190,15 @@ build)
   printf -- '--stub stub.exe --main saver.scr --second readme.txt --main-parts 3\n--extra tiny.dat --extra-name EXTRA.DAT\t--dialog "Installing the kestrel" --done "Done."\n' >args.txt
   expect 0 build @args.txt -o from_file.exe
   same pkg.exe from_file.exe
+  # Without --stub: the stub built into the tool, or a clear refusal.
+  if [ -n "$builtin" ]; then
+    expect 0 build --main saver.scr --second readme.txt -o builtin.exe
+    expect 0 build --stub "$builtin" --main saver.scr --second readme.txt -o given.exe
+    same builtin.exe given.exe
+  else
+    expect 2 build --main saver.scr --second readme.txt -o builtin.exe; stderr_has "no built-in stub"
+    absent builtin.exe
+  fi
   # The payload follows the stub unchanged, after the record.
   checks=$((checks + 1))
   cmp -s <(head -c 2048 stub.exe) <(head -c 2048 pkg.exe) || fail "bytes before the record changed"
