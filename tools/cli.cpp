@@ -1,13 +1,9 @@
 #include "tools/cli.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <signal.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "tools/system_files.h"
 
 int fail(int code, const std::string &message) {
   fprintf(stderr, "kestrune-pack: %s\n", message.c_str());
@@ -45,46 +41,48 @@ bool parse_offset(const std::string &text, uint64_t *value) {
 
 bool read_whole_file(const std::string &path, std::vector<uint8_t> *bytes, std::string *error) {
   bytes->clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = path + ": " + strerror(errno);
+  int code = 0;
+  SystemFile file = system_open_read(path.c_str(), &code);
+  if (file == NO_SYSTEM_FILE) {
+    *error = path + ": " + system_error_text(code);
     return false;
   }
-  struct stat info;
-  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    ::close(fd);
+  SystemFileType type;
+  uint64_t size = 0;
+  if (system_file_type(file, &type, &size, &code) && type == SYSTEM_FILE_DIRECTORY) {
+    system_close(file, &code);
     *error = path + ": is a directory";
     return false;
   }
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) bytes->reserve(static_cast<size_t>(info.st_size));
+  if (size <= MAX_INPUT_BYTES) bytes->reserve(static_cast<size_t>(size));
   uint8_t chunk[65536];
   while (true) {
-    ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
+    int32_t n = system_read(file, chunk, sizeof chunk, &code);
     if (n < 0) {
-      *error = path + ": " + strerror(errno);
-      ::close(fd);
+      *error = path + ": " + system_error_text(code);
+      system_close(file, &code);
       return false;
     }
     if (n == 0) break;
     if (bytes->size() + static_cast<size_t>(n) > MAX_INPUT_BYTES) {
       *error = path + ": larger than 4 GiB, which no installer or stream can be";
-      ::close(fd);
+      system_close(file, &code);
       return false;
     }
     bytes->insert(bytes->end(), chunk, chunk + n);
   }
-  ::close(fd);
+  system_close(file, &code);
   return true;
 }
 
-bool write_all(int fd, const uint8_t *bytes, size_t size, std::string *error) {
+bool write_all(SystemFile file, const uint8_t *bytes, size_t size, std::string *error) {
   size_t done = 0;
   while (done < size) {
-    ssize_t n = write(fd, bytes + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
+    size_t left = size - done;
+    int code = SYSTEM_ERROR_DISK_FULL;
+    int32_t n = system_write(file, bytes + done, static_cast<int32_t>(left < (1u << 30) ? left : 1u << 30), &code);
     if (n <= 0) {
-      *error = n < 0 ? strerror(errno) : "nothing written";
+      *error = system_error_text(code);
       return false;
     }
     done += static_cast<size_t>(n);
@@ -92,49 +90,68 @@ bool write_all(int fd, const uint8_t *bytes, size_t size, std::string *error) {
   return true;
 }
 
+namespace {
+
+// Where the last path component of path begins.
+size_t name_start(const std::string &path) {
+  size_t cut = path.size();
+  while (cut > 0 && !is_path_separator(path[cut - 1])) --cut;
+  return cut;
+}
+
+}  // namespace
+
 std::string base_name(const std::string &path) {
   std::string trimmed = path;
-  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-  size_t slash = trimmed.rfind('/');
-  return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+  while (trimmed.size() > 1 && is_path_separator(trimmed.back())) trimmed.pop_back();
+  return trimmed.substr(name_start(trimmed));
+}
+
+std::string join_path(const std::string &directory, const std::string &name) {
+  if (directory.empty() || is_path_separator(directory.back())) return directory + name;
+  return directory + PATH_SEPARATOR + name;
 }
 
 // ---- all-or-nothing output -----------------------------------------------------
 
 namespace {
 
-// Temporary files to remove when a signal ends the process. Fixed slots, so
-// the handler touches no heap.
+// Temporary files to remove when the user interrupts the tool. Fixed slots,
+// so the cleanup touches no heap.
 enum { MAX_PENDING = 8, MAX_PATH_BYTES = 4096 };
-char pending_paths[MAX_PENDING][MAX_PATH_BYTES];
-volatile sig_atomic_t pending_used[MAX_PENDING];
+struct PendingFile {
+  volatile int used;
+  SystemFile file;
+  char path[MAX_PATH_BYTES];
+};
+PendingFile pending[MAX_PENDING];
 
-void remove_pending_and_exit(int signal_number) {
-  for (int i = 0; i < MAX_PENDING; ++i)
-    if (pending_used[i]) unlink(pending_paths[i]);
-  signal(signal_number, SIG_DFL);
-  raise(signal_number);
+void remove_pending() {
+  for (PendingFile &entry : pending) {
+    if (!entry.used) continue;
+    int code;
+    system_close(entry.file, &code);
+    system_remove(entry.path);
+  }
 }
 
-void install_handlers() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, remove_pending_and_exit);
-}
-
-void track(const std::string &path, bool add) {
-  for (int i = 0; i < MAX_PENDING; ++i) {
-    if (add && !pending_used[i] && path.size() < MAX_PATH_BYTES) {
-      memcpy(pending_paths[i], path.c_str(), path.size() + 1);
-      pending_used[i] = 1;
-      return;
-    }
-    if (!add && pending_used[i] && path == pending_paths[i]) {
-      pending_used[i] = 0;
+void track(SystemFile file, const std::string &path) {
+  static bool cleanup_set = false;
+  if (!cleanup_set) system_on_interrupt(remove_pending);
+  cleanup_set = true;
+  for (PendingFile &entry : pending) {
+    if (!entry.used && path.size() < MAX_PATH_BYTES) {
+      entry.file = file;
+      memcpy(entry.path, path.c_str(), path.size() + 1);
+      entry.used = 1;
       return;
     }
   }
+}
+
+void untrack(const std::string &path) {
+  for (PendingFile &entry : pending)
+    if (entry.used && path == entry.path) entry.used = 0;
 }
 
 }  // namespace
@@ -143,46 +160,38 @@ OutputFile::~OutputFile() { abandon(); }
 
 bool OutputFile::open(const std::string &path, std::string *error) {
   abandon();
-  install_handlers();
   path_ = path;
-  size_t slash = path.rfind('/');
-  std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string pattern = directory + "." + name + ".partial-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back(0);
-  fd_ = mkstemp(buffer.data());
-  if (fd_ < 0) {
-    *error = path + ": cannot create: " + strerror(errno);
+  size_t cut = name_start(path);
+  std::string directory = path.substr(0, cut), name = path.substr(cut);
+  int code = 0;
+  file_ = system_create_unique(directory + "." + name + ".partial-", &temp_path_, &code);
+  if (file_ == NO_SYSTEM_FILE) {
+    *error = path + ": cannot create: " + system_error_text(code);
     return false;
   }
-  temp_path_ = buffer.data();
-  track(temp_path_, true);
-  // mkstemp creates 0600; give the result the permissions a new file gets.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd_, 0666 & ~mask);
+  track(file_, temp_path_);
   return true;
 }
 
 bool OutputFile::commit(std::string *error) {
-  if (fd_ < 0) {
+  if (file_ == NO_SYSTEM_FILE) {
     *error = path_ + ": not open";
     return false;
   }
-  int result = ::close(fd_);
-  fd_ = -1;
-  if (result != 0) {
-    *error = path_ + ": write failed: " + strerror(errno);
+  int code = 0;
+  bool closed = system_close(file_, &code);
+  file_ = NO_SYSTEM_FILE;
+  if (!closed) {
+    *error = path_ + ": write failed: " + system_error_text(code);
     abandon();
     return false;
   }
-  if (rename(temp_path_.c_str(), path_.c_str()) != 0) {
-    *error = path_ + ": cannot rename into place: " + strerror(errno);
+  if (!system_replace(temp_path_.c_str(), path_.c_str(), &code)) {
+    *error = path_ + ": cannot rename into place: " + system_error_text(code);
     abandon();
     return false;
   }
-  track(temp_path_, false);
+  untrack(temp_path_);
   temp_path_.clear();
   return true;
 }
@@ -190,7 +199,7 @@ bool OutputFile::commit(std::string *error) {
 bool write_whole_file(const std::string &path, const std::vector<uint8_t> &bytes, std::string *error) {
   OutputFile out;
   if (!out.open(path, error)) return false;
-  if (!write_all(out.fd(), bytes.data(), bytes.size(), error)) {
+  if (!write_all(out.file(), bytes.data(), bytes.size(), error)) {
     *error = path + ": write failed: " + *error;
     return false;
   }
@@ -198,11 +207,12 @@ bool write_whole_file(const std::string &path, const std::vector<uint8_t> &bytes
 }
 
 void OutputFile::abandon() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  int code;
+  if (file_ != NO_SYSTEM_FILE) system_close(file_, &code);
+  file_ = NO_SYSTEM_FILE;
   if (!temp_path_.empty()) {
-    unlink(temp_path_.c_str());
-    track(temp_path_, false);
+    untrack(temp_path_);
+    system_remove(temp_path_.c_str());
     temp_path_.clear();
   }
 }

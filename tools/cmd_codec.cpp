@@ -1,10 +1,5 @@
 // compress, decompress, streams: single container streams on their own.
-#include <errno.h>
-#include <fcntl.h>
 #include <stdio.h>
-#include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "codec/stream.h"
 #include "tools/cli.h"
@@ -52,20 +47,23 @@ bool offset_argument(const ParsedArguments &parsed, uint64_t *offset, int *exit_
   return true;
 }
 
-// Compresses from a regular file through its descriptor, so that inputs of
-// any size stream through without being held in memory.
-int compress_descriptor(const std::string &in_path, int in_fd, uint64_t size, const std::string &out_path,
-                        OutputFile *out) {
-  ToolFile input = tool_file_descriptor(in_fd);
-  ToolFile output = tool_file_descriptor(out->fd());
+// Compresses from an open regular file, so that inputs of any size stream
+// through without being held in memory.
+int compress_open_file(const std::string &in_path, SystemFile in_file, uint64_t size, const std::string &out_path,
+                       OutputFile *out) {
+  ToolFile input = tool_file_system(in_file);
+  ToolFile output = tool_file_system(out->file());
   progress_begin(in_path.c_str(), size, &input);
   int ok = compress_stream(as_stream_file(&input), as_stream_file(&output), static_cast<int32_t>(size));
   progress_end();
-  if (input.error_number) return fail(EXIT_BAD_DATA, in_path + ": read failed: " + strerror(input.error_number));
+  if (input.error_number)
+    return fail(EXIT_BAD_DATA, in_path + ": read failed: " + system_error_text(input.error_number));
   if (output.error_number)
-    return fail(EXIT_BAD_DATA, out_path + ": write failed: " + strerror(output.error_number));
-  struct stat after;
-  if (!ok || input.bytes_read < size || fstat(in_fd, &after) != 0 || static_cast<uint64_t>(after.st_size) != size)
+    return fail(EXIT_BAD_DATA, out_path + ": write failed: " + system_error_text(output.error_number));
+  SystemFileType type;
+  uint64_t size_after = 0;
+  int code = 0;
+  if (!ok || input.bytes_read < size || !system_file_type(in_file, &type, &size_after, &code) || size_after != size)
     return fail(EXIT_BAD_DATA, in_path + ": the file changed size while it was read (expected " +
                                    std::to_string(size) + " bytes)");
   return EXIT_OK;
@@ -79,40 +77,42 @@ int command_compress(const Arguments &args) {
   if (!parse_arguments(COMPRESS, args, &parsed, &code)) return code;
   const std::vector<std::string> &files = parsed.positional;
 
-  int in_fd = open(files[0].c_str(), O_RDONLY | O_CLOEXEC);
-  if (in_fd < 0) return fail(EXIT_BAD_DATA, files[0] + ": " + strerror(errno));
-  struct stat info;
-  if (fstat(in_fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    close(in_fd);
+  int system_code = 0;
+  SystemFile in_file = system_open_read(files[0].c_str(), &system_code);
+  if (in_file == NO_SYSTEM_FILE) return fail(EXIT_BAD_DATA, files[0] + ": " + system_error_text(system_code));
+  SystemFileType type;
+  uint64_t size = 0;
+  if (!system_file_type(in_file, &type, &size, &system_code) || type == SYSTEM_FILE_DIRECTORY) {
+    system_close(in_file, &system_code);
     return fail(EXIT_BAD_DATA, files[0] + ": not a readable file");
   }
   OutputFile out;
   std::string error;
   if (!out.open(files[1], &error)) {
-    close(in_fd);
+    system_close(in_file, &system_code);
     return fail(EXIT_BAD_DATA, error);
   }
   // Regular files stream through; anything else (and files such as those in
   // /proc that report a size of 0 but have content) is read whole first.
-  if (S_ISREG(info.st_mode) && info.st_size > 0) {
-    if (static_cast<uint64_t>(info.st_size) > 0x7FFFFFFF) {
-      close(in_fd);
+  if (type == SYSTEM_FILE_REGULAR && size > 0) {
+    if (size > 0x7FFFFFFF) {
+      system_close(in_file, &system_code);
       return fail(EXIT_BAD_DATA, files[0] + ": larger than the 2 GiB a stream can hold");
     }
-    code = compress_descriptor(files[0], in_fd, static_cast<uint64_t>(info.st_size), files[1], &out);
-    close(in_fd);
+    code = compress_open_file(files[0], in_file, size, files[1], &out);
+    system_close(in_file, &system_code);
     if (code != EXIT_OK) return code;
   } else {
-    close(in_fd);
+    system_close(in_file, &system_code);
     std::vector<uint8_t> bytes;
     if (!read_whole_file(files[0], &bytes, &error)) return fail(EXIT_BAD_DATA, error);
     std::vector<uint8_t> stream;
     if (!compress_bytes(bytes.data(), bytes.size(), &stream))
       return fail(EXIT_BAD_DATA, files[0] + ": larger than the 2 GiB a stream can hold");
-    ToolFile output = tool_file_descriptor(out.fd());
+    ToolFile output = tool_file_system(out.file());
     if (stream_file_write(as_stream_file(&output), stream.data(), static_cast<int32_t>(stream.size())) !=
         static_cast<int32_t>(stream.size()))
-      return fail(EXIT_BAD_DATA, files[1] + ": write failed: " + strerror(output.error_number));
+      return fail(EXIT_BAD_DATA, files[1] + ": write failed: " + system_error_text(output.error_number));
   }
   if (!out.commit(&error)) return fail(EXIT_BAD_DATA, error);
   return EXIT_OK;
@@ -129,12 +129,12 @@ int command_decompress(const Arguments &args) {
   if (!read_whole_file(files[0], &image, &error)) return fail(EXIT_BAD_DATA, error);
   OutputFile out;
   if (!out.open(files[1], &error)) return fail(EXIT_BAD_DATA, error);
-  ToolFile output = tool_file_descriptor(out.fd());
+  ToolFile output = tool_file_system(out.file());
   progress_begin(files[0].c_str(), declared_stream_size(image.data(), image.size(), offset), nullptr);
   StreamCheck check = decode_stream_at(image.data(), image.size(), offset, as_stream_file(&output));
   progress_end();
   if (check.write_error)
-    return fail(EXIT_BAD_DATA, files[1] + ": write failed: " + strerror(check.write_error));
+    return fail(EXIT_BAD_DATA, files[1] + ": write failed: " + system_error_text(check.write_error));
   if (!check.ok)
     return fail(EXIT_BAD_DATA, files[0] + ": stream at offset " + std::to_string(offset) + ": " + check.problem);
   if (!out.commit(&error)) return fail(EXIT_BAD_DATA, error);

@@ -1,8 +1,6 @@
 // inspect, verify, extract: reading finished packages, however damaged.
-#include <errno.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include "format/record_fields.h"
 #include "tools/cli.h"
@@ -205,11 +203,9 @@ int command_extract(const Arguments &args) {
       return fail(EXIT_BAD_DATA, file + ": refusing to extract " + quoted(name) + ": " + why);
   }
 
-  if (mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
-    return fail(EXIT_BAD_DATA, directory + ": " + strerror(errno));
-  struct stat info;
-  if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-    return fail(EXIT_BAD_DATA, directory + ": not a directory");
+  int system_code = 0;
+  if (!system_make_directory(directory.c_str(), &system_code))
+    return fail(EXIT_BAD_DATA, directory + ": " + system_error_text(system_code));
 
   // Items in payload order; main parts continue the main file.
   std::string error;
@@ -220,16 +216,16 @@ int command_extract(const Arguments &args) {
     const ItemCheck &item = report.items[i];
     if (item.item.new_file) {
       current_name = text_slot_value(report.record, item.item.name_offset);
-      if (!out.open(directory + "/" + current_name, &error)) return fail(EXIT_BAD_DATA, error);
-      sink = tool_file_descriptor(out.fd());
+      if (!out.open(join_path(directory, current_name), &error)) return fail(EXIT_BAD_DATA, error);
+      sink = tool_file_system(out.file());
     }
     if (!write_payload_item(image.data(), image.size(), item, as_stream_file(&sink)))
-      return fail(EXIT_BAD_DATA, directory + "/" + current_name + ": write failed: " +
-                                     strerror(sink.error_number ? sink.error_number : EIO));
+      return fail(EXIT_BAD_DATA, join_path(directory, current_name) + ": write failed: " +
+                                     system_error_text(sink.error_number ? sink.error_number : SYSTEM_ERROR_IO));
     bool last_part = i + 1 == report.items.size() || report.items[i + 1].item.new_file;
     if (last_part) {
       if (!out.commit(&error)) return fail(EXIT_BAD_DATA, error);
-      printf("%s/%s (%llu bytes)\n", directory.c_str(), current_name.c_str(),
+      printf("%s (%llu bytes)\n", join_path(directory, current_name).c_str(),
              static_cast<unsigned long long>(sink.bytes_written));
     }
   }

@@ -28,7 +28,7 @@ struct StreamCheck {
   uint64_t produced = 0;          // bytes handed to the output
   uint64_t problem_offset = 0;    // where the fault lies (when !ok)
   std::string problem;            // what is wrong (when !ok), e.g. "checksum mismatch in block at offset 30"
-  int write_error = 0;            // errno of a failed write to the output, else 0
+  int write_error = 0;            // system error code of a failed write to the output, else 0
 };
 
 // Decodes the stream starting at image[offset] into output (a ToolFile*; pass

@@ -1,14 +1,12 @@
 #include "tools/tool_files.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <string.h>
-#include <unistd.h>
 
-ToolFile tool_file_descriptor(int fd) {
+ToolFile tool_file_system(SystemFile system_file) {
   ToolFile file;
-  file.kind = TOOL_FILE_DESCRIPTOR;
-  file.fd = fd;
+  file.kind = TOOL_FILE_SYSTEM;
+  file.system_file = system_file;
   return file;
 }
 
@@ -37,15 +35,13 @@ int32_t stream_file_read(StreamFile handle, void *buffer, int32_t count) {
   if (count <= 0) return 0;
   size_t done = 0;
   switch (file->kind) {
-    case TOOL_FILE_DESCRIPTOR:
+    case TOOL_FILE_SYSTEM:
       while (done < static_cast<size_t>(count)) {
-        ssize_t n = read(file->fd, static_cast<uint8_t *>(buffer) + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-          if (file->error_number == 0) file->error_number = errno;
-          break;
-        }
-        if (n == 0) break;
+        int code = 0;
+        int32_t n = system_read(file->system_file, static_cast<uint8_t *>(buffer) + done,
+                                count - static_cast<int32_t>(done), &code);
+        if (n < 0 && file->error_number == 0) file->error_number = code;
+        if (n <= 0) break;
         done += static_cast<size_t>(n);
       }
       break;
@@ -69,12 +65,13 @@ int32_t stream_file_write(StreamFile handle, const void *buffer, int32_t count) 
   if (count <= 0) return 0;
   size_t done = 0;
   switch (file->kind) {
-    case TOOL_FILE_DESCRIPTOR:
+    case TOOL_FILE_SYSTEM:
       while (done < static_cast<size_t>(count)) {
-        ssize_t n = write(file->fd, static_cast<const uint8_t *>(buffer) + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
+        int code = SYSTEM_ERROR_DISK_FULL;
+        int32_t n = system_write(file->system_file, static_cast<const uint8_t *>(buffer) + done,
+                                 count - static_cast<int32_t>(done), &code);
         if (n <= 0) {
-          if (file->error_number == 0) file->error_number = n < 0 ? errno : ENOSPC;
+          if (file->error_number == 0) file->error_number = code;
           break;
         }
         done += static_cast<size_t>(n);
@@ -90,7 +87,7 @@ int32_t stream_file_write(StreamFile handle, const void *buffer, int32_t count) 
       done = static_cast<size_t>(count);
       break;
     case TOOL_FILE_MEMORY:
-      if (file->error_number == 0) file->error_number = EBADF;  // read-only view
+      if (file->error_number == 0) file->error_number = SYSTEM_ERROR_NOT_WRITABLE;  // read-only view
       break;
   }
   file->bytes_written += done;
@@ -105,7 +102,7 @@ namespace {
 
 struct ProgressBar {
   bool active = false;
-  bool drawn = false;
+  int drawn_width = 0;  // characters of the line drawn last, 0 = none
   const char *label = "";
   uint64_t total = 0;
   uint64_t written = 0;
@@ -125,16 +122,16 @@ void draw_progress() {
   int filled = permille * WIDTH / 1000;
   for (int i = 0; i < WIDTH; ++i) bar[i] = i < filled ? '#' : '.';
   bar[WIDTH] = 0;
-  fprintf(stderr, "\r%s [%s] %3d%%", progress.label, bar, permille / 10);
+  int printed = fprintf(stderr, "\r%s [%s] %3d%%", progress.label, bar, permille / 10);
   fflush(stderr);
-  progress.drawn = true;
+  progress.drawn_width = printed > 1 ? printed - 1 : 0;
 }
 
 }  // namespace
 
 void progress_begin(const char *label, uint64_t total, const ToolFile *watched_input) {
   progress = ProgressBar();
-  if (total < PROGRESS_MIN_BYTES || !isatty(STDERR_FILENO)) return;
+  if (total < PROGRESS_MIN_BYTES || !system_stderr_is_terminal()) return;
   progress.active = true;
   progress.label = label;
   progress.total = total;
@@ -142,8 +139,9 @@ void progress_begin(const char *label, uint64_t total, const ToolFile *watched_i
 }
 
 void progress_end() {
-  if (progress.drawn) {
-    fprintf(stderr, "\r\033[K");
+  if (progress.drawn_width) {
+    // Spaces over the bar: a Windows console knows no erase sequence.
+    fprintf(stderr, "\r%*s\r", progress.drawn_width, "");
     fflush(stderr);
   }
   progress = ProgressBar();

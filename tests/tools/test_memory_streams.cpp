@@ -123,7 +123,7 @@ TEST(MemoryStreams, AnInputShorterThanItsCountIsAnError) {
 
 TEST(MemoryStreams, ReportsAFailedWriteAsSuch) {
   std::vector<uint8_t> stream = compressed(mixed_bytes(30000, 5));
-  ToolFile broken = tool_file_descriptor(-1);
+  ToolFile broken = tool_file_system(NO_SYSTEM_FILE);
   StreamCheck check = decode_stream_at(stream.data(), stream.size(), 0, as_stream_file(&broken));
   EXPECT_FALSE(check.ok);
   EXPECT_NE(check.write_error, 0);
