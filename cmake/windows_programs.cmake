@@ -1,8 +1,10 @@
-# Builds the Windows programs (the stub kestrune.exe and the demo screen
-# saver) as part of the host build, through a nested cross build with the
-# mingw-w64 toolchain, whenever that compiler is installed:
+# Builds the Windows programs (the stub kestrune.exe, the demo screen saver
+# and the package tool kestrune-pack.exe) as part of the host build, through a
+# nested cross build with the mingw-w64 toolchain, whenever that compiler is
+# installed:
 #   build/<host>/windows-i686/stub/kestrune.exe          the product
 #   build/<host>/windows-i686/demo/kestrune-demo.scr
+#   build/<host>/windows-i686/tools/kestrune-pack.exe
 #   build/<host>/windows-x86_64/...                      the same, 64-bit,
 #     for end-to-end tests on machines that cannot run 32-bit code
 # Sets KESTRUNE_WINDOWS_DIRS to the list of "arch=binary dir" pairs built, and
@@ -27,13 +29,22 @@ foreach(arch i686 x86_64)
     continue()
   endif()
   set(dir ${CMAKE_BINARY_DIR}/windows-${arch})
+  # The 64-bit kestrune-pack.exe carries the 32-bit stub, as the product does.
+  set(builtin_stub_args "")
+  set(builtin_stub_depends "")
+  if(NOT arch STREQUAL i686 AND KESTRUNE_BUILTIN_STUB)
+    set(builtin_stub_args -DKESTRUNE_BUILTIN_STUB=${KESTRUNE_BUILTIN_STUB})
+    set(builtin_stub_depends ${KESTRUNE_BUILTIN_STUB_DEPENDS})
+  endif()
   ExternalProject_Add(windows_${arch}
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
     BINARY_DIR ${dir}
     CMAKE_ARGS
       -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}.cmake
       -DCMAKE_BUILD_TYPE=MinSizeRel
-    BUILD_BYPRODUCTS ${dir}/stub/kestrune.exe ${dir}/demo/kestrune-demo.scr
+      ${builtin_stub_args}
+    DEPENDS ${builtin_stub_depends}
+    BUILD_BYPRODUCTS ${dir}/stub/kestrune.exe ${dir}/demo/kestrune-demo.scr ${dir}/tools/kestrune-pack.exe
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     USES_TERMINAL_BUILD ON)
