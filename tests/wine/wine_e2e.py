@@ -17,7 +17,8 @@ its system.ini, the ScreenSaveActive setting and the exit code.
                                                 print what happened
 
 B is the host build directory (it holds tools/kestrune-pack and the
-windows-<arch> cross builds). Standard library only.
+windows-<arch> cross builds, with their kestrune-pack.exe, which the
+windows_tool scenario runs under Wine). Standard library only.
 """
 import argparse
 import contextlib
@@ -73,6 +74,7 @@ class Platform:
         self.arch = os.environ.get("KESTRUNE_WINE_ARCH") or self._pick_arch()
         self.windows_dir = os.path.join(self.build_dir, "windows-" + self.arch)
         self.stub = os.path.join(self.windows_dir, "stub", "kestrune.exe")
+        self.windows_pack = os.path.join(self.windows_dir, "tools", "kestrune-pack.exe")
         # The payload saver is always the 32-bit product build when there is one.
         demo32 = os.path.join(self.build_dir, "windows-i686", "demo", "kestrune-demo.scr")
         self.demo = demo32 if os.path.exists(demo32) else os.path.join(
@@ -422,7 +424,7 @@ def noise_file(path, size, seed):
 class Scenario:
     def __init__(self, name, about, pack, *, code, answers=(), mutate=None, messages=(),
                  installed=None, absent=(), registered=None, dialog=False, command=None,
-                 prefix_state=None):
+                 prefix_state=None, packer=None):
         self.name = name
         self.about = about
         self.pack = pack            # extra kestrune-pack arguments, or None: the bare stub
@@ -437,6 +439,8 @@ class Scenario:
         self.command = command      # Wine command line that starts the installer, or
                                     # a path under the work folder to start it from
         self.prefix_state = prefix_state  # prefix -> context manager held around the run
+        self.packer = packer        # (platform, files, pack, installer, prefix) that
+                                    # packs instead of pack()
 
 
 def flip_byte_in_stream(index, delta=1000):
@@ -542,6 +546,50 @@ def sign(image, pack):
     return signed_image
 
 
+def windows_path(path):
+    """The path as a Windows program under Wine sees it (drive Z: is /)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def pack_on_windows(platform, files, extra_args, output, prefix):
+    """Packs with kestrune-pack.exe under Wine, from Windows paths with
+    spaces and long names, and checks that the Linux tool writes the same
+    bytes from the same files: with the stub given, and with the stub both
+    tools carry."""
+    if not os.path.exists(platform.windows_pack):
+        raise Failure("missing: " + platform.windows_pack)
+    folder = os.path.join(os.path.dirname(output), "My Screen Savers")
+    os.makedirs(folder)
+    main = os.path.join(folder, "Kestrune Night Sky.scr")
+    second = os.path.join(folder, "Read Me First.txt")
+    shutil.copyfile(files["main"], main)
+    shutil.copyfile(files["second"], second)
+    env = platform.env(prefix, "")
+    for kind, stub in (("stub given", platform.stub), ("built-in stub", None)):
+        made = {}
+        for tool, path in (("Windows", windows_path), ("Linux", os.path.abspath)):
+            out = os.path.join(folder, "Setup %s %s.exe" % (kind, tool))
+            args = ["build"] + (["--stub", path(stub)] if stub else [])
+            args += ["--main", path(main), "--second", path(second)] + extra_args + ["-o", path(out)]
+            command = ([platform.loader, platform.windows_pack] if tool == "Windows"
+                       else [platform.pack]) + args
+            result = subprocess.run(command, env=env, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+            if result.returncode != 0 or not os.path.exists(out):
+                raise Failure("%s tool: exit %d\n%s" % (tool, result.returncode,
+                                                         result.stdout.decode(errors="replace")))
+            made[tool] = read_file(out)
+        if made["Windows"] != made["Linux"]:
+            raise Failure("kestrune-pack.exe and kestrune-pack differ (%s): %d and %d bytes"
+                          % (kind, len(made["Windows"]), len(made["Linux"])))
+        print("  kestrune-pack.exe (%s): the same %d bytes as kestrune-pack" %
+              (kind, len(made["Windows"])))
+        if stub:
+            with open(output, "wb") as f:
+                f.write(made["Windows"])
+    platform.wait_server(prefix, "")
+
+
 DONE = "Kestrune Demo is now your screen saver."
 FAILED = "The screen saver could not be installed."
 BAD = "This installer is damaged."
@@ -630,6 +678,11 @@ SCENARIOS = [
              messages=[(DONE, MB_OK, IDOK)],
              installed={"KDEMO.SCR": "main", "README.TXT": "second"},
              registered=DEMO_PATH),
+    Scenario("windows_tool", "packed by kestrune-pack.exe from Windows paths, default texts",
+             ["--dialog", "Installing Kestrune Night Sky..."], packer=pack_on_windows,
+             code=EXIT_INSTALLED, messages=[("Kestrune Night Sky is now your screen saver.", MB_OK, IDOK)],
+             installed={"Kestrune Night Sky.scr": "main", "Read Me First.txt": "second"},
+             registered=re.compile(r"^C:\\windows\\[A-Z0-9_~]{1,8}\.SCR$", re.I), dialog=True),
     Scenario("unfilled_stub", "the bare stub: header check fails, nothing installed",
              None,
              code=EXIT_FAILED, messages=[("This installer holds no screen saver.", MB_OK, IDOK)],
@@ -690,15 +743,17 @@ def run_scenario(platform, scenario):
     shutil.rmtree(work, ignore_errors=True)
     files = inputs(platform, os.path.join(work, "input"))
     installer = os.path.join(work, "setup.exe")
+    copy_prefix(platform, prefix)
     if scenario.pack is None:
         shutil.copyfile(platform.stub, installer)
+    elif scenario.packer:
+        scenario.packer(platform, files, scenario.pack, installer, prefix)
     else:
         pack(platform, files, scenario.pack, installer)
     if scenario.mutate:
         image = scenario.mutate(read_file(installer), platform.pack)
         with open(installer, "wb") as f:
             f.write(image)
-    copy_prefix(platform, prefix)
     windows = os.path.join(prefix, "drive_c", "windows")
     before = set(os.listdir(windows))
 
