@@ -2,7 +2,8 @@
 # Command-line tests of kestrune-pack: exit codes, messages and the files
 # each command leaves behind.
 #   cli_tests.sh GROUP PACK MAKE_FAKE_STUB WORKDIR [BUILTIN_STUB]
-# GROUP: usage | codec | damaged | build | refusals | packages | progress
+# GROUP: usage | codec | damaged | build | refusals | packages | progress | manual
+# (manual: the man page KESTRUNE_MAN_PAGE against the tool's help)
 # BUILTIN_STUB: the kestrune.exe built into PACK; none when not given.
 set -u
 group=$1
@@ -284,6 +285,18 @@ progress)
   else
     echo "script(1) not found: terminal progress bar not checked"
   fi
+  ;;
+
+manual)
+  # The man page names every command and every option the tool's help names.
+  man_text=$(sed 's/\\-/-/g; s/\\f[BIRP]//g' "${KESTRUNE_MAN_PAGE:?}")
+  for command in build inspect verify extract compress decompress streams; do
+    run $command --help
+    for word in $command $(grep -oE -- '(^|[ ,])--?[a-z][a-z-]*' out.txt | tr -d ' ,' | sort -u); do
+      checks=$((checks + 1))
+      grep -qF -- "$word" <<<"$man_text" || fail "the man page lacks '$word' ($command --help names it)"
+    done
+  done
   ;;
 
 *)
