@@ -33,8 +33,8 @@ set(CPACK_PACKAGE_CONTACT "Kestrune developers <kestrune@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "self-installing screen savers for 32-bit Windows")
 set(CPACK_PACKAGE_DESCRIPTION "kestrune-pack turns a Windows screen saver into one small
 self-installing executable for 32-bit Windows systems that keep the active
-screen saver in system.ini (Windows 95 and later). It carries the installer
-stub, and inspects, verifies and extracts finished installers.")
+screen saver in system.ini (Windows 95, 98 and Me). It carries the
+installer stub, and inspects, verifies and extracts finished installers.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
