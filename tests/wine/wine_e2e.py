@@ -13,7 +13,8 @@ its system.ini, the ScreenSaveActive setting and the exit code.
     wine_e2e.py --build-dir B run NAME...       run scenarios (all if none)
     wine_e2e.py --build-dir B list              list scenario names
     wine_e2e.py --build-dir B screenshot OUT    picture of the progress dialog
-    wine_e2e.py --build-dir B install -- ARGS   pack (kestrune-pack build ARGS), install,
+    wine_e2e.py --build-dir B install [--pack TOOL] -- ARGS
+                                                pack (kestrune-pack build ARGS), install,
                                                 print what happened
 
 B is the host build directory (it holds tools/kestrune-pack and the
@@ -946,14 +947,16 @@ def screenshot(platform, output):
 
 
 def install(platform, pack_args, answers):
-    """Packs with the stub this machine can run, installs the package in a
-    fresh prefix and reports what happened, as a user would see it."""
+    """Packs with the stub this machine can run (the tool's own where 32-bit
+    code runs), installs the package in a fresh prefix and reports what
+    happened, as a user would see it."""
     work = os.path.join(platform.work, "demo")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     installer = os.path.join(work, "setup.exe")
-    result = subprocess.run([platform.pack, "build", "--stub", platform.stub] + pack_args +
-                            ["-o", installer], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    stub = [] if platform.arch == "i686" else ["--stub", platform.stub]
+    result = subprocess.run([platform.pack, "build"] + stub + pack_args + ["-o", installer],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     if result.returncode != 0:
         raise Failure("kestrune-pack failed:\n" + result.stdout.decode(errors="replace"))
     prefix = os.path.join(work, "prefix")
@@ -997,10 +1000,13 @@ def main():
                           "arguments without --stub and -o")
     inst.add_argument("--answer", action="append", default=[],
                       help="key for the next message box (default Return)")
+    inst.add_argument("--pack", help="the kestrune-pack to pack with (default: the build's)")
     inst.add_argument("pack_args", nargs=argparse.REMAINDER)
     args = parser.parse_args()
 
     platform = Platform(args.build_dir)
+    if getattr(args, "pack", None):
+        platform.pack = args.pack
     if args.command == "list":
         for s in SCENARIOS:
             print(s.name)
