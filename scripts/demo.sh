@@ -25,7 +25,7 @@ options=(--main "$saver" --main-name KDEMO.SCR --second demo/README.TXT
 # The product: a 32-bit installer for Windows.
 mkdir -p build/host/demo
 out=build/host/demo/KestruneDemoSetup.exe
-"$pack" build --stub "$stub" "${options[@]}" -o "$out"
+"$pack" build "${options[@]}" -o "$out"  # with the stub the tool carries
 echo
 echo "Built $out ($(stat -c %s "$out") bytes; stub $(stat -c %s "$stub") bytes):"
 "$pack" inspect "$out" | sed 's/^/  /'
