@@ -554,9 +554,9 @@ def windows_path(path):
 
 def pack_on_windows(platform, files, extra_args, output, prefix):
     """Packs with kestrune-pack.exe under Wine, from Windows paths with
-    spaces and long names, and checks that the Linux tool writes the same
-    bytes from the same files: with the stub given, and with the stub both
-    tools carry."""
+    spaces and long names, over an existing file, and checks that the Linux
+    tool writes the same bytes from the same files: with the stub given, and
+    with the stub both tools carry."""
     if not os.path.exists(platform.windows_pack):
         raise Failure("missing: " + platform.windows_pack)
     folder = os.path.join(os.path.dirname(output), "My Screen Savers")
@@ -570,6 +570,9 @@ def pack_on_windows(platform, files, extra_args, output, prefix):
         made = {}
         for tool, path in (("Windows", windows_path), ("Linux", os.path.abspath)):
             out = os.path.join(folder, "Setup %s %s.exe" % (kind, tool))
+            if tool == "Windows":
+                with open(out, "wb") as f:  # an old file that the new one replaces
+                    f.write(b"an older installer")
             args = ["build"] + (["--stub", path(stub)] if stub else [])
             args += ["--main", path(main), "--second", path(second)] + extra_args + ["-o", path(out)]
             command = ([platform.loader, platform.windows_pack] if tool == "Windows"
@@ -585,6 +588,9 @@ def pack_on_windows(platform, files, extra_args, output, prefix):
                           % (kind, len(made["Windows"]), len(made["Linux"])))
         print("  kestrune-pack.exe (%s): the same %d bytes as kestrune-pack" %
               (kind, len(made["Windows"])))
+        leftovers = [n for n in os.listdir(folder) if ".partial-" in n or ".previous-" in n]
+        if leftovers:
+            raise Failure("kestrune-pack.exe left %s" % leftovers)
         if stub:
             with open(output, "wb") as f:
                 f.write(made["Windows"])
