@@ -5,7 +5,7 @@
 # not cover. Uses the host build's compile commands, so every file is read
 # with its real include paths and defines. Test and benchmark sources are
 # left out: GoogleTest's macros defeat cppcheck's parser, and the tests run
-# under ASan + UBSan instead.
+# under ASan + UBSan instead; so are sources the build generates.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v cppcheck >/dev/null; then
@@ -17,10 +17,12 @@ fi
 build=build/analyze
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
   -DKESTRUNE_BUILD_BENCH=OFF -DKESTRUNE_BUILD_WINDOWS=OFF >/dev/null
-python3 - "$build/compile_commands.json" "$build/analyzed_commands.json" <<'PY'
-import json, sys
+python3 - "$build/compile_commands.json" "$build/analyzed_commands.json" "$build" <<'PY'
+import json, os, sys
 commands = json.load(open(sys.argv[1]))
-kept = [c for c in commands if "/tests/" not in c["file"] and "/bench/" not in c["file"]]
+generated = os.path.abspath(sys.argv[3]) + os.sep  # made by the build (the built-in stub's bytes)
+kept = [c for c in commands if "/tests/" not in c["file"] and "/bench/" not in c["file"]
+        and not os.path.abspath(c["file"]).startswith(generated)]
 json.dump(kept, open(sys.argv[2], "w"), indent=1)
 print("analyze: %d source files" % len(kept))
 PY
