@@ -44,23 +44,19 @@ ALLOWED = {"KERNEL32.DLL": KERNEL32, "MSVCRT.DLL": MSVCRT}
 def check(tool, stub):
     data = open(tool, "rb").read()
     pe = PE(data)
-    problems = []
-
-    def expect(condition, message):
-        if not condition:
-            problems.append(message)
-
-    expect((pe.machine, pe.magic) == (0x14C, 0x10B), "not a PE32 for i386 (machine %x, magic %x)"
-           % (pe.machine, pe.magic))
-    expect(pe.subsystem == 3, "subsystem %d, expected console (3)" % pe.subsystem)
-    expect(pe.subsystem_version == (4, 0),
-           "subsystem version %d.%d, expected 4.0" % pe.subsystem_version)
     imports = pe.imports()
-    for dll, functions in sorted(imports.items()):
-        extra = sorted(set(functions) - ALLOWED.get(dll, set()))
-        expect(not extra, "imports from %s not known to be in Windows 95: %s" % (dll, extra))
-    stub_bytes = open(stub, "rb").read()
-    expect(stub_bytes in data, "does not carry %s" % stub)
+    unknown = {dll: sorted(set(functions) - ALLOWED.get(dll, set()))
+               for dll, functions in imports.items()}
+    checks = [
+        ((pe.machine, pe.magic) == (0x14C, 0x10B),
+         "not a PE32 for i386 (machine %x, magic %x)" % (pe.machine, pe.magic)),
+        (pe.subsystem == 3, "subsystem %d, expected console (3)" % pe.subsystem),
+        (pe.subsystem_version == (4, 0),
+         "subsystem version %d.%d, expected 4.0" % pe.subsystem_version),
+        (open(stub, "rb").read() in data, "does not carry %s" % stub),
+    ] + [(not names, "imports from %s not known to be in Windows 95: %s" % (dll, names))
+         for dll, names in sorted(unknown.items())]
+    problems = [message for ok, message in checks if not ok]
 
     print("%s: 32-bit console program, %d bytes; imports %s" %
           (tool, len(data), ", ".join("%s (%d)" % (dll, len(f)) for dll, f in sorted(imports.items()))))
