@@ -1,5 +1,7 @@
 #include "format/payload.h"
 
+#include <string.h>
+
 namespace {
 
 enum Presence : uint8_t {
@@ -33,8 +35,7 @@ int32_t plan_payload(const InstallConfig *record, PayloadItem *items) {
   int32_t count = 0;
   for (const ItemLayout &layout : LAYOUT) {
     uint32_t size;
-    const uint8_t *word = reinterpret_cast<const uint8_t *>(record) + layout.size_offset;
-    for (int i = 0; i < 4; ++i) reinterpret_cast<uint8_t *>(&size)[i] = word[i];
+    memcpy(&size, reinterpret_cast<const uint8_t *>(record) + layout.size_offset, sizeof size);
     if (layout.presence != ALWAYS && (size == 0 || (layout.presence == WHEN_COMPRESSED_SIZE_SET && !compressed)))
       continue;
     PayloadItem &item = items[count++];
