@@ -5,6 +5,7 @@
 #include "tools/builtin_stub.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
+#include "tools/memory_streams.h"
 #include "tools/package.h"
 #include "tools/package_read.h"
 #include "tools/record_words.h"
@@ -25,6 +26,8 @@ const char BUILD_HELP[] =
     "  --second-name NAME   likewise; plain names of at most 63 characters,\n"
     "  --extra-name NAME    no '\\', '/', ':', not '.' or '..'\n"
     "  --main-parts 1|2|3   split the main file into that many streams\n"
+    "  --best               compress harder: smaller, slower to build; the same\n"
+    "                       stub installs it\n"
     "  --stored             store the files (scrambled) instead of compressing\n"
     "  --silent             no progress dialog and no message boxes\n"
     "  --confirm TEXT       yes/no question asked first (default: none)\n"
@@ -49,6 +52,7 @@ const OptionSpec BUILD_OPTIONS[] = {
     {"--main-name", nullptr, "name"},   {"--second-name", nullptr, "name"},
     {"--extra-name", nullptr, "name"},  {"--main-parts", nullptr, "number"},
     {"--stored", nullptr, nullptr},     {"--silent", nullptr, nullptr},
+    {"--best", nullptr, nullptr},
     {"--confirm", nullptr, "text"},     {"--done", nullptr, "text"},
     {"--failure", nullptr, "text"},     {"--bad-header", nullptr, "text"},
     {"--dialog", nullptr, "text"},      {"--output", "-o", "file"},
@@ -127,6 +131,7 @@ bool request_from_options(const ParsedArguments &parsed, BuildPaths *paths, Pack
     request->main_parts = parts[0] - '0';
   }
   request->stored = option_given(parsed, "--stored");
+  request->best = option_given(parsed, "--best");
   request->silent = option_given(parsed, "--silent");
   request->main_name = value_or(parsed, "--main-name", base_name(paths->main));
   request->second_name = value_or(parsed, "--second-name", base_name(paths->second));
@@ -162,6 +167,11 @@ bool read_inputs(const BuildPaths &paths, PackageRequest *request, int *exit_cod
     }
   }
   return true;
+}
+
+// The package builder's encoder, drawing a progress bar for long files.
+bool encode_showing_progress(const uint8_t *data, size_t size, std::vector<uint8_t> *out, bool best) {
+  return compress_bytes(data, size, out, best, "build");
 }
 
 // 1234567 -> "1,234,567".
@@ -213,7 +223,7 @@ int command_build(const Arguments &args) {
 
   std::vector<uint8_t> package;
   std::string error;
-  BuildStatus status = build_package(request, &package, &error);
+  BuildStatus status = build_package(request, &package, &error, encode_showing_progress);
   if (status == BUILD_REFUSED) return fail(EXIT_USAGE, "build: " + error);
   if (status != BUILD_OK) return fail(EXIT_BAD_DATA, "build: " + error);
   // The summary comes from reading the package back, which also makes sure

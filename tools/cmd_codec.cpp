@@ -10,8 +10,9 @@
 namespace {
 
 const char COMPRESS_HELP[] =
-    "Usage: kestrune-pack compress IN OUT\n"
-    "Encodes the whole of IN as one container stream and writes it to OUT.\n"
+    "Usage: kestrune-pack compress IN OUT [--best]\n"
+    "Encodes the whole of IN as one container stream and writes it to OUT;\n"
+    "--best compresses harder (smaller, slower; any decoder reads the result).\n"
     "OUT appears only when complete. Exit 0 on success, 1 when IN cannot be\n"
     "read (or changes while it is read) or OUT cannot be written.\n";
 
@@ -31,7 +32,8 @@ const char STREAMS_HELP[] =
     "one stream was found.\n";
 
 const OptionSpec OFFSET_OPTION[] = {{"--offset", nullptr, "number"}};
-const CommandSyntax COMPRESS = {"compress", COMPRESS_HELP, nullptr, 0, 2, "IN OUT"};
+const OptionSpec BEST_OPTION[] = {{"--best", nullptr, nullptr}};
+const CommandSyntax COMPRESS = {"compress", COMPRESS_HELP, BEST_OPTION, 1, 2, "IN OUT"};
 const CommandSyntax DECOMPRESS = {"decompress", DECOMPRESS_HELP, OFFSET_OPTION, 1, 2, "IN OUT"};
 const CommandSyntax STREAMS = {"streams", STREAMS_HELP, OFFSET_OPTION, 1, 1, "FILE"};
 
@@ -50,11 +52,12 @@ bool offset_argument(const ParsedArguments &parsed, uint64_t *offset, int *exit_
 // Compresses from an open regular file, so that inputs of any size stream
 // through without being held in memory.
 int compress_open_file(const std::string &in_path, SystemFile in_file, uint64_t size, const std::string &out_path,
-                       OutputFile *out) {
+                       bool best, OutputFile *out) {
   ToolFile input = tool_file_system(in_file);
   ToolFile output = tool_file_system(out->file());
   progress_begin(in_path.c_str(), size, &input);
-  int ok = compress_stream(as_stream_file(&input), as_stream_file(&output), static_cast<int32_t>(size));
+  int (*encode)(StreamFile, StreamFile, int32_t) = best ? compress_stream_best : compress_stream;
+  int ok = encode(as_stream_file(&input), as_stream_file(&output), static_cast<int32_t>(size));
   progress_end();
   if (input.error_number)
     return fail(EXIT_BAD_DATA, in_path + ": read failed: " + system_error_text(input.error_number));
@@ -76,6 +79,7 @@ int command_compress(const Arguments &args) {
   int code = EXIT_USAGE;
   if (!parse_arguments(COMPRESS, args, &parsed, &code)) return code;
   const std::vector<std::string> &files = parsed.positional;
+  const bool best = option_given(parsed, "--best");
 
   int system_code = 0;
   SystemFile in_file = system_open_read(files[0].c_str(), &system_code);
@@ -99,7 +103,7 @@ int command_compress(const Arguments &args) {
       system_close(in_file, &system_code);
       return fail(EXIT_BAD_DATA, files[0] + ": larger than the 2 GiB a stream can hold");
     }
-    code = compress_open_file(files[0], in_file, size, files[1], &out);
+    code = compress_open_file(files[0], in_file, size, files[1], best, &out);
     system_close(in_file, &system_code);
     if (code != EXIT_OK) return code;
   } else {
@@ -107,7 +111,7 @@ int command_compress(const Arguments &args) {
     std::vector<uint8_t> bytes;
     if (!read_whole_file(files[0], &bytes, &error)) return fail(EXIT_BAD_DATA, error);
     std::vector<uint8_t> stream;
-    if (!compress_bytes(bytes.data(), bytes.size(), &stream))
+    if (!compress_bytes(bytes.data(), bytes.size(), &stream, best))
       return fail(EXIT_BAD_DATA, files[0] + ": larger than the 2 GiB a stream can hold");
     ToolFile output = tool_file_system(out.file());
     if (stream_file_write(as_stream_file(&output), stream.data(), static_cast<int32_t>(stream.size())) !=

@@ -70,12 +70,20 @@ uint64_t declared_stream_size(const uint8_t *image, size_t size, uint64_t offset
   return read_size_block(image + offset, available, &declared) ? declared : 0;
 }
 
-bool compress_bytes(const uint8_t *data, size_t size, std::vector<uint8_t> *out) {
+bool compress_bytes(const uint8_t *data, size_t size, std::vector<uint8_t> *out, bool best,
+                    const char *progress_label) {
   if (size > static_cast<size_t>(MAX_STREAM_SIZE)) return false;
   ToolFile input = tool_file_memory(data, size, 0);
   ToolFile output = tool_file_vector(out);
-  int ok = compress_stream(as_stream_file(&input), as_stream_file(&output), static_cast<int32_t>(size));
+  if (progress_label) progress_begin(progress_label, size, &input);
+  int (*encode)(StreamFile, StreamFile, int32_t) = best ? compress_stream_best : compress_stream;
+  int ok = encode(as_stream_file(&input), as_stream_file(&output), static_cast<int32_t>(size));
+  if (progress_label) progress_end();
   return ok == 1 && input.bytes_read >= size;
+}
+
+bool encode_stream(const uint8_t *data, size_t size, std::vector<uint8_t> *out, bool best) {
+  return compress_bytes(data, size, out, best);
 }
 
 StreamCheck decode_stream_at(const uint8_t *image, size_t size, uint64_t offset, StreamFile output) {

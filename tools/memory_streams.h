@@ -15,9 +15,16 @@
 // size block is not intact (for a progress bar's total).
 uint64_t declared_stream_size(const uint8_t *image, size_t size, uint64_t offset);
 
-// Appends the stream for data[0 .. size) to *out. Returns false only if the
-// codec reports a failure or size exceeds the format's 0x7FFFFFFF limit.
-bool compress_bytes(const uint8_t *data, size_t size, std::vector<uint8_t> *out);
+// Appends the stream for data[0 .. size) to *out, with the stronger parse when
+// best is set. Returns false only if the codec reports a failure or size
+// exceeds the format's 0x7FFFFFFF limit. With a progress_label, long inputs
+// draw a progress bar on a terminal (tools/tool_files.h).
+bool compress_bytes(const uint8_t *data, size_t size, std::vector<uint8_t> *out, bool best = false,
+                    const char *progress_label = nullptr);
+
+// compress_bytes without a progress bar, in the shape of the package
+// builder's StreamEncoder.
+bool encode_stream(const uint8_t *data, size_t size, std::vector<uint8_t> *out, bool best);
 
 struct StreamCheck {
   bool ok = false;                // decoded cleanly: every block checked out and

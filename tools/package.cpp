@@ -58,6 +58,7 @@ bool check_request(const PackageRequest &request, std::string *error) {
   if (request.main_parts < 1 || request.main_parts > 3) return refuse(error, "--main-parts must be 1, 2 or 3");
   if (request.stored && request.main_parts != 1)
     return refuse(error, "--main-parts needs a compressed package (not --stored)");
+  if (request.stored && request.best) return refuse(error, "--best needs a compressed package (not --stored)");
   if (!request.main_part_sizes.empty()) {
     size_t total = 0;
     for (size_t part : request.main_part_sizes) total += part;
@@ -174,7 +175,7 @@ BuildStatus build_package(const PackageRequest &request, std::vector<uint8_t> *p
       size_t start = payload.size();
       payload.insert(payload.end(), content.data, content.data + content.size);
       xor_buffer(payload.data() + start, static_cast<int32_t>(content.size), items[i].key);
-    } else if (!encode(content.data, content.size, &payload)) {
+    } else if (!encode(content.data, content.size, &payload, request.best)) {
       *error = "compressing the payload failed";
       return BUILD_FAILED;
     }

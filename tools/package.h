@@ -27,6 +27,7 @@ struct PackageRequest {
   std::vector<uint8_t> extra_file;
   std::string main_name, second_name, extra_name;
   int main_parts = 1;  // compressed only: 1, 2 or 3 streams for the main file
+  bool best = false;   // compressed only: the stronger, slower parse
   // Sizes of those parts; empty: as equal as possible (split_main_file).
   std::vector<size_t> main_part_sizes;
   bool stored = false;
@@ -40,16 +41,16 @@ enum BuildStatus {
   BUILD_REFUSED = 2,  // the request cannot be represented; see the message
 };
 
-// Appends the container stream of data[0 .. size) to *out; false when the
-// codec fails. The tool encodes in memory (compress_bytes); a program whose
-// codec works on other files (the installer's tests, over the simulated
-// Win32 files) passes its own.
-typedef bool (*StreamEncoder)(const uint8_t *data, size_t size, std::vector<uint8_t> *out);
+// Appends the container stream of data[0 .. size) to *out, with the stronger
+// parse when best is set; false when the codec fails. The tool encodes in
+// memory (encode_stream); a program whose codec works on other files (the
+// installer's tests, over the simulated Win32 files) passes its own.
+typedef bool (*StreamEncoder)(const uint8_t *data, size_t size, std::vector<uint8_t> *out, bool best);
 
 // Builds the package for request into *package (replaced). Same request, same
 // bytes. On BUILD_REFUSED *error says why in one line and *package is empty.
 BuildStatus build_package(const PackageRequest &request, std::vector<uint8_t> *package, std::string *error,
-                          StreamEncoder encode = compress_bytes);
+                          StreamEncoder encode = encode_stream);
 
 // Sizes of the main file's parts when split into parts streams: as equal as
 // possible, the first parts taking the remainder.

@@ -75,20 +75,20 @@ void TestPackage::reseal() {
 
 namespace {
 
-bool encode_through_simulated_files(const uint8_t *data, size_t size, std::vector<uint8_t> *out) {
-  Bytes packed = compress(Bytes(data, data + size));
+bool encode_through_simulated_files(const uint8_t *data, size_t size, std::vector<uint8_t> *out, bool best) {
+  Bytes packed = compress(Bytes(data, data + size), best);
   out->insert(out->end(), packed.begin(), packed.end());
   return true;
 }
 
 }  // namespace
 
-Bytes compress(const Bytes &data) {
+Bytes compress(const Bytes &data, bool best) {
   sim_make_dir("C:\\BUILD");
   sim_write_file("C:\\BUILD\\PLAIN", data);
   HANDLE in = CreateFileA("C:\\BUILD\\PLAIN", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   HANDLE out = CreateFileA("C:\\BUILD\\PACKED", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  int ok = compress_stream(in, out, static_cast<int32_t>(data.size()));
+  int ok = (best ? compress_stream_best : compress_stream)(in, out, static_cast<int32_t>(data.size()));
   CloseHandle(in);
   CloseHandle(out);
   if (!ok) throw std::runtime_error("compress_stream failed");

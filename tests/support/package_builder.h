@@ -66,5 +66,6 @@ TestPackage stored_package(const Bytes &main, const Bytes &second, const Bytes *
 TestPackage compressed_package(const std::vector<Bytes> &main_parts, const Bytes &second,
                                const Bytes *extra = nullptr);
 
-// One container stream of data, encoded through the simulated files.
-Bytes compress(const Bytes &data);
+// One container stream of data, encoded through the simulated files (with the
+// stronger parse when best is set).
+Bytes compress(const Bytes &data, bool best = false);

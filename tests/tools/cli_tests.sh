@@ -106,6 +106,11 @@ codec)
     expect 0 decompress $f.k $f.out
     same $f $f.out
   done
+  expect 0 compress --best text.txt best.k
+  expect 0 decompress best.k best.out
+  same text.txt best.out
+  checks=$((checks + 1))
+  [ "$(size_of best.k)" -lt "$(size_of text.txt.k)" ] || fail "--best is not smaller than the default"
   cat text.txt.k empty.bin.k binary.bin.k >three.k
   printf 'JUNK' >>three.k
   t=$(size_of text.txt.k)
@@ -171,6 +176,14 @@ build)
   expect 0 verify pkg.exe; stdout_has "ok (compressed, 5 streams"
   expect 0 extract pkg.exe -d out
   same saver.scr out/saver.scr; same readme.txt out/readme.txt; same tiny.dat out/EXTRA.DAT
+  # --best: an ordinary package, smaller, that reads back to the same files.
+  expect 0 build --stub stub.exe --main saver.scr --second readme.txt --best -o best.exe
+  expect 0 build --stub stub.exe --main saver.scr --second readme.txt -o default.exe
+  checks=$((checks + 1))
+  [ "$(size_of best.exe)" -lt "$(size_of default.exe)" ] || fail "build --best is not smaller than the default"
+  expect 0 extract best.exe -d best_out; same saver.scr best_out/saver.scr
+  expect 2 build --stub stub.exe --main saver.scr --second readme.txt --best --stored -o x.exe
+  stderr_has "--best needs a compressed package"
   checks=$((checks + 1)); [ "$(ls -A out | wc -l)" = 3 ] || fail "extract wrote $(ls -A out)"
 
   expect 0 build --stub stub.exe --main saver.scr --second readme.txt --main-name KESTREL.SCR --stored --silent \
