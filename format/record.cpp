@@ -40,6 +40,18 @@ void record_to_bytes(const InstallConfig *record, uint8_t *plain) {
   }
 }
 
+void read_stored_record(const uint8_t *stored, InstallConfig *record) {
+  uint8_t plain[CONFIG_SIZE];
+  for (int32_t i = 0; i < CONFIG_SIZE; ++i) plain[i] = stored[i];
+  xor_buffer(plain, CONFIG_SIZE, CONFIG_KEY);
+  record_from_bytes(plain, record);
+}
+
+void write_stored_record(const InstallConfig *record, uint8_t *stored) {
+  record_to_bytes(record, stored);
+  xor_buffer(stored, CONFIG_SIZE, CONFIG_KEY);
+}
+
 int text_slot_terminated(const InstallConfig *record, int32_t offset) {
   const char *slot = record_text(record, offset);
   for (int32_t i = 0; i < TEXT_SLOT_SIZE; ++i)

@@ -154,6 +154,11 @@ int header_check_holds(const InstallConfig *record);
 void record_from_bytes(const uint8_t *plain, InstallConfig *record);
 void record_to_bytes(const InstallConfig *record, uint8_t *plain);
 
+// The same for the record as a stub or package stores it, scrambled with
+// CONFIG_KEY: 640 bytes at `stored`.
+void read_stored_record(const uint8_t *stored, InstallConfig *record);
+void write_stored_record(const InstallConfig *record, uint8_t *stored);
+
 // The text slot at `offset` (one of the OFFSET_*_TEXT / *_NAME values).
 inline char *record_text(InstallConfig *record, int32_t offset) {
   return reinterpret_cast<char *>(record) + offset;

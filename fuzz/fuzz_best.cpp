@@ -6,29 +6,21 @@
 // reaching the whole window back (4096 bytes and more) come up often.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
 
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "codec/stream.h"
 #include "tests/support/memory_files.h"
-
-static void check(bool condition, const char *what) {
-  if (!condition) {
-    fprintf(stderr, "fuzz_best: %s\n", what);
-    abort();
-  }
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<uint8_t> bytes(data, data + size);
   if (size > 0 && (data[0] & 1)) bytes.insert(bytes.end(), data, data + size);
   MemoryFile input(bytes), packed;
-  check(compress_stream_best(input.handle(), packed.handle(), (int32_t)bytes.size()) == 1, "encode failed");
+  fuzz_check(compress_stream_best(input.handle(), packed.handle(), (int32_t)bytes.size()) == 1, "encode failed");
   MemoryFile stream(packed.data), output;
-  check(decompress_stream(stream.handle(), output.handle()) == 1, "stream rejected");
-  check(stream_state.consumed_length == (int32_t)packed.data.size(), "container length differs");
-  check(output.data == bytes, "decoded bytes differ from the input");
+  fuzz_check(decompress_stream(stream.handle(), output.handle()) == 1, "stream rejected");
+  fuzz_check(stream_state.consumed_length == (int32_t)packed.data.size(), "container length differs");
+  fuzz_check(output.data == bytes, "decoded bytes differ from the input");
   return 0;
 }

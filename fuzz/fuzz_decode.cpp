@@ -9,23 +9,15 @@
 //     bytes of data must not fill the disk).
 #include <stddef.h>
 #include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
 
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "codec/byte_order.h"
 #include "codec/stream.h"
 #include "tests/support/memory_files.h"
 
 enum { MAX_STREAMS = 6 };
-
-static void check(bool condition, const char *what) {
-  if (!condition) {
-    fprintf(stderr, "fuzz_decode: %s\n", what);
-    abort();
-  }
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   MemoryFile input(std::vector<uint8_t>(data, data + size));
@@ -37,12 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     bool has_size_block = size - position >= SIZE_BLOCK_LENGTH;
     // The size word is the size block's data, right behind its header.
     uint64_t expected = has_size_block ? read_le32(data + position + BLOCK_HEADER_SIZE) : 0;
-    check(output.data.size() <= expected, "decoder wrote past the declared size");
+    fuzz_check(output.data.size() <= expected, "decoder wrote past the declared size");
     if (!ok) break;
-    check(has_size_block, "accepted a stream shorter than its size block");
-    check(output.data.size() == expected, "accepted stream has the wrong decoded size");
+    fuzz_check(has_size_block, "accepted a stream shorter than its size block");
+    fuzz_check(output.data.size() == expected, "accepted stream has the wrong decoded size");
     size_t consumed = stream_state.consumed_length;
-    check(consumed >= SIZE_BLOCK_LENGTH && consumed <= size - position,
+    fuzz_check(consumed >= SIZE_BLOCK_LENGTH && consumed <= size - position,
           "consumed_length outside the payload");
     position += consumed;
   }

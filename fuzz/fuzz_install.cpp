@@ -10,19 +10,12 @@
 // directory, leave a handle open, show more than the question and one
 // outcome message, or write far more than the input can describe.
 #include <stdio.h>
-#include <stdlib.h>
 
+#include "fuzz/fuzz_check.h"
 #include "format/record.h"
 #include "format/seal.h"
 #include "tests/support/install_harness.h"
 #include "win32sim/sim.h"
-
-static void check(bool condition, const char *what) {
-  if (!condition) {
-    fprintf(stderr, "fuzz_install: %s\n", what);
-    abort();
-  }
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < CONFIG_SIZE) return 0;
@@ -36,13 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   InstallOutcome outcome = install_in_fresh_world(image, record, disk);
 
   for (const std::string &write : outcome.outside_writes) fprintf(stderr, "fuzz_install: %s\n", write.c_str());
-  check(outcome.outside_writes.empty(), "wrote outside the Windows directory");
-  check(outcome.open_handles == 0, "left a handle open");
+  fuzz_check(outcome.outside_writes.empty(), "wrote outside the Windows directory");
+  fuzz_check(outcome.open_handles == 0, "left a handle open");
   const bool asks = data[OFFSET_CONFIRM_TEXT] != 0;
-  check(outcome.message_boxes <= (asks ? 2 : 1), "more than one outcome message");
+  fuzz_check(outcome.message_boxes <= (asks ? 2 : 1), "more than one outcome message");
   uint64_t written = 0;
   for (const auto &file : outcome.windows_files) written += file.second.size();
-  check(written < static_cast<uint64_t>(disk), "filled the disk");
+  fuzz_check(written < static_cast<uint64_t>(disk), "filled the disk");
   // Frees the run's world here, so each run frees what it allocated and
   // libFuzzer's leak check has no reason to run the input a second time.
   sim_reset();

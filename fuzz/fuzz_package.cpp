@@ -5,32 +5,24 @@
 // Beyond the sanitizers it checks the report's own promises: items lie inside
 // the image, an intact item extracts to exactly its size, and a package the
 // report calls clean extracts completely.
-#include <stdio.h>
-#include <stdlib.h>
 
+#include "fuzz/fuzz_check.h"
 #include "tools/package_read.h"
 #include "tools/tool_files.h"
-
-static void check(bool condition, const char *what) {
-  if (!condition) {
-    fprintf(stderr, "fuzz_package: %s\n", what);
-    abort();
-  }
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   PackageReport report = read_package(data, size);
   if (!report.record_found) return 0;
-  check(report.record_offset + 640 <= size, "record outside the image");
+  fuzz_check(report.record_offset + 640 <= size, "record outside the image");
   for (const ItemCheck &item : report.items) {
     if (!item.ok) continue;
-    check(item.offset <= size && item.consumed_length <= size - item.offset, "intact item outside the image");
+    fuzz_check(item.offset <= size && item.consumed_length <= size - item.offset, "intact item outside the image");
     std::vector<uint8_t> extracted;
     ToolFile output = tool_file_vector(&extracted);
-    check(write_payload_item(data, size, item, as_stream_file(&output)), "intact item failed to extract");
+    fuzz_check(write_payload_item(data, size, item, as_stream_file(&output)), "intact item failed to extract");
     uint64_t expected = item.compressed ? item.decoded_size : item.item.size;
-    check(extracted.size() == expected, "extracted size differs from the item's size");
+    fuzz_check(extracted.size() == expected, "extracted size differs from the item's size");
   }
-  if (report.problems.empty()) check(report.payload_end <= size, "clean package ends past the image");
+  if (report.problems.empty()) fuzz_check(report.payload_end <= size, "clean package ends past the image");
   return 0;
 }

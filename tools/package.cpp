@@ -85,11 +85,8 @@ bool locate_stub_record(const std::vector<uint8_t> &stub, size_t *record_start, 
   if (hits > 1)
     return refuse(error, "the stub holds " + std::to_string(hits) + " install records; exactly one is needed");
   if (start == SIZE_MAX) return refuse(error, "the stub's install record is cut off");
-  uint8_t plain[CONFIG_SIZE];
-  memcpy(plain, stub.data() + start, CONFIG_SIZE);
-  xor_buffer(plain, CONFIG_SIZE, CONFIG_KEY);
   InstallConfig record;
-  record_from_bytes(plain, &record);
+  read_stored_record(stub.data() + start, &record);
   if (header_check_holds(&record) && record.payload_offset != 0)
     return refuse(error, "the stub is already a package (its record is filled in)");
   *record_start = start;
@@ -185,12 +182,9 @@ BuildStatus build_package(const PackageRequest &request, std::vector<uint8_t> *p
     return BUILD_REFUSED;
   }
 
-  uint8_t scrambled[CONFIG_SIZE];
-  record_to_bytes(&record, scrambled);
-  xor_buffer(scrambled, CONFIG_SIZE, CONFIG_KEY);
   package->reserve(request.stub.size() + payload.size());
   package->assign(request.stub.begin(), request.stub.end());
-  memcpy(package->data() + record_start, scrambled, CONFIG_SIZE);
+  write_stored_record(&record, package->data() + record_start);
   package->insert(package->end(), payload.begin(), payload.end());
   // Last: the seal covers the finished record and every payload byte.
   if (!seal_image(package->data(), package->size(), record_start)) {

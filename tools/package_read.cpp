@@ -95,10 +95,7 @@ PackageReport read_package(const uint8_t *image, size_t size) {
   }
   report.record_found = true;
   report.record_offset = start;
-  uint8_t plain[CONFIG_SIZE];
-  memcpy(plain, image + start, CONFIG_SIZE);
-  xor_buffer(plain, CONFIG_SIZE, CONFIG_KEY);
-  record_from_bytes(plain, &report.record);
+  read_stored_record(image + start, &report.record);
   const InstallConfig &record = report.record;
   report.header_check_holds = header_check_holds(&record);
   report.compressed = (record.flags & FLAG_COMPRESSED) != 0;

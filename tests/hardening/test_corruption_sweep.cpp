@@ -63,11 +63,8 @@ struct Sweep {
   }
 
   std::string classify(const InstallOutcome &outcome, const uint8_t *scrambled_record) const {
-    uint8_t bytes[CONFIG_SIZE];
-    memcpy(bytes, scrambled_record, CONFIG_SIZE);
-    xor_buffer(bytes, CONFIG_SIZE, CONFIG_KEY);
     InstallConfig plain;
-    record_from_bytes(bytes, &plain);
+    read_stored_record(scrambled_record, &plain);
     if (!outcome.outside_writes.empty()) return "VIOLATION: " + outcome.outside_writes[0];
     if (outcome.open_handles != 0) return "VIOLATION: a handle was left open";
     if (outcome.registered) {

@@ -18,19 +18,12 @@ const char EXTRA_NAME[] = "EXTRA.TXT";
 // ---- TestPackage -----------------------------------------------------------------
 
 InstallConfig TestPackage::record() const {
-  uint8_t plain[CONFIG_SIZE];
-  memcpy(plain, image.data() + record_offset, CONFIG_SIZE);
-  xor_buffer(plain, CONFIG_SIZE, CONFIG_KEY);
   InstallConfig result;
-  record_from_bytes(plain, &result);
+  read_stored_record(image.data() + record_offset, &result);
   return result;
 }
 
-void TestPackage::set_record(const InstallConfig &record) {
-  uint8_t *at = image.data() + record_offset;
-  record_to_bytes(&record, at);
-  xor_buffer(at, CONFIG_SIZE, CONFIG_KEY);
-}
+void TestPackage::set_record(const InstallConfig &record) { write_stored_record(&record, image.data() + record_offset); }
 
 uint32_t TestPackage::word(int32_t offset) const {
   InstallConfig r = record();
