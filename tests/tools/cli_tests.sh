@@ -228,6 +228,8 @@ refusals)
   expect 2 build "${base[@]}" --second-name "../evil.txt"; stderr_has "path separator"
   expect 2 build "${base[@]}" --main-name 'c:\saver.scr'
   expect 2 build "${base[@]}" --main-name ".."
+  expect 2 build "${base[@]}" --main-name "nul.scr"; stderr_has "device name"
+  expect 2 build "${base[@]}" --second-name "COM1 .TXT"; stderr_has "device name"
   expect 2 build "${base[@]}" --done "$long"; stderr_has "--done"
   expect 2 build --stub stub0.exe --main saver.scr --second readme.txt -o refused.exe; stderr_has "no install record"
   expect 2 build --stub stub2.exe --main saver.scr --second readme.txt -o refused.exe
