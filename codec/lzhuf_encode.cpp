@@ -1,4 +1,5 @@
 // LZHUF encoder and its match dictionary.
+#include <stddef.h>
 #include <string.h>
 
 #include "codec/huffman.h"
@@ -107,15 +108,20 @@ static inline void dictionary_insert(int32_t r) {
   size_t node = d.tree_right[p];
   int32_t best = (MATCH_THRESHOLD << 12) | (WINDOW_SIZE - 1);  // a match must beat this
   bool full_match = false;
+  // Only a node that shares bytes 1 and 2 can make a match of 3 or more, so
+  // only such a node is scored: below the key, one from shares_low up;
+  // above it, one up to shares_high.
+  const uint64_t shares_low = key_order & 0xFFFF000000000000u;
+  const uint64_t shares_high = key_order | 0x0000FFFFFFFFFFFFu;
   // One compare decides the step in the common case, where bytes 1..8
-  // differ; only a node that shares bytes 1 and 2 can make a match of 3 or
-  // more, so only such a node is scored. The two sides are written out: a
-  // step that first settles the side and then picks the link costs more.
+  // differ. The three cases are written out, in this order (below, equal,
+  // above), which lets GCC branch on the flags of that one compare; a step
+  // that first settles the side and then picks the link costs more.
   for (;;) {
     uint64_t node_order = d.order_word[node];
     bool right_side;
     if (node_order < key_order) {
-      if (FIND_MATCH && ((key_order ^ node_order) >> 48) == 0)
+      if (FIND_MATCH && node_order >= shares_low)
         keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, (int32_t)node);
       size_t next = d.tree_right[node];
       if (next != TREE_NIL) {
@@ -123,18 +129,11 @@ static inline void dictionary_insert(int32_t r) {
         continue;
       }
       right_side = true;
-    } else if (node_order > key_order) {
-      if (FIND_MATCH && ((key_order ^ node_order) >> 48) == 0)
-        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, (int32_t)node);
-      size_t next = d.tree_left[node];
-      if (next != TREE_NIL) {
-        node = next;
-        continue;
-      }
-      right_side = false;
-    } else {
+    } else if (node_order == key_order) {
       int32_t greater;
-      int32_t length = compare_from(key, window + node, 9, &greater);
+      // The node's string addressed from the key's, so that both loads of a
+      // word share one base register.
+      int32_t length = compare_from(key, key + ((ptrdiff_t)node - r), 9, &greater);
       if (FIND_MATCH) keep_better(&best, length, r, (int32_t)node);
       if (length >= LOOKAHEAD_SIZE) {
         full_match = true;
@@ -146,6 +145,15 @@ static inline void dictionary_insert(int32_t r) {
         continue;
       }
       right_side = greater;
+    } else {
+      if (FIND_MATCH && node_order <= shares_high)
+        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, (int32_t)node);
+      size_t next = d.tree_left[node];
+      if (next != TREE_NIL) {
+        node = next;
+        continue;
+      }
+      right_side = false;
     }
     attach_leaf((int32_t)node, r, right_side);
     break;
