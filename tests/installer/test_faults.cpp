@@ -2,7 +2,8 @@
 // system-parameter call of a run fails, for N = 1, 2, ... until a run makes
 // fewer calls than N. Whatever fails, a run ends either in a clean failure
 // (the failure message, or the damaged-installer message when a read of the
-// seal's check fails; no done message; the saver not registered; exit code 1)
+// seal's check fails; no done message; the saver not registered; exit code 1;
+// no file left cut)
 // or in an intact install (every file byte for byte, registered, the done
 // message, exit code 0), with no handle left open and at most one outcome
 // message.
@@ -83,6 +84,10 @@ class FaultTest : public InstallerTest {
         << (box_texts().empty() ? "no message" : box_texts()[0]);
     EXPECT_EQ(exit_code, 1);
     EXPECT_FALSE(screen_saving_on());
+    // A file whose writing failed is gone; only complete files stay.
+    for (const auto &file : c.files)
+      if (sim_file_exists(in_windows(file.first)))
+        EXPECT_EQ(sim_read_file(in_windows(file.first)), file.second) << file.first << " left cut after " << failed;
     if (failed != "SystemParametersInfoA") {
       EXPECT_FALSE(saver_named());
     }
