@@ -33,16 +33,21 @@ size_t zipf(Random &random, size_t n) {
 // ---- English-like prose ---------------------------------------------------------
 
 const char *const WORDS[] = {
-    "the", "of", "and", "to", "a", "in", "is", "it", "that", "was", "he", "for", "on", "are", "as", "with", "his",
-    "they", "at", "be", "this", "from", "have", "or", "by", "one", "had", "not", "but", "what", "all", "were", "when",
-    "we", "there", "can", "an", "your", "which", "their", "said", "if", "do", "will", "each", "about", "how", "up",
-    "out", "them", "then", "she", "many", "some", "so", "these", "would", "other", "into", "has", "more", "her",
-    "two", "like", "him", "see", "time", "could", "no", "make", "than", "first", "been", "its", "who", "now",
-    "people", "my", "made", "over", "did", "down", "only", "way", "find", "use", "may", "water", "long", "little",
-    "very", "after", "words", "called", "just", "where", "most", "know", "kestrel", "hovered", "above", "meadow",
-    "wind", "screen", "quiet", "evening", "light", "window", "colour", "slowly", "across", "valley", "river",
-    "morning", "because", "through", "another", "without", "between", "against", "whether", "remember", "village",
-    "question", "children", "together", "mountain", "something", "beautiful", "different", "following"};
+    "the",      "of",        "and",       "to",        "a",        "in",      "is",       "it",       "that",
+    "was",      "he",        "for",       "on",        "are",      "as",      "with",     "his",      "they",
+    "at",       "be",        "this",      "from",      "have",     "or",      "by",       "one",      "had",
+    "not",      "but",       "what",      "all",       "were",     "when",    "we",       "there",    "can",
+    "an",       "your",      "which",     "their",     "said",     "if",      "do",       "will",     "each",
+    "about",    "how",       "up",        "out",       "them",     "then",    "she",      "many",     "some",
+    "so",       "these",     "would",     "other",     "into",     "has",     "more",     "her",      "two",
+    "like",     "him",       "see",       "time",      "could",    "no",      "make",     "than",     "first",
+    "been",     "its",       "who",       "now",       "people",   "my",      "made",     "over",     "did",
+    "down",     "only",      "way",       "find",      "use",      "may",     "water",    "long",     "little",
+    "very",     "after",     "words",     "called",    "just",     "where",   "most",     "know",     "kestrel",
+    "hovered",  "above",     "meadow",    "wind",      "screen",   "quiet",   "evening",  "light",    "window",
+    "colour",   "slowly",    "across",    "valley",    "river",    "morning", "because",  "through",  "another",
+    "without",  "between",   "against",   "whether",   "remember", "village", "question", "children", "together",
+    "mountain", "something", "beautiful", "different", "following"};
 const size_t WORD_COUNT = sizeof WORDS / sizeof WORDS[0];
 
 std::vector<uint8_t> english_text(Random &random, size_t size) {
@@ -54,8 +59,10 @@ std::vector<uint8_t> english_text(Random &random, size_t size) {
     for (int w = 0; w < words; ++w) {
       std::string word = WORDS[zipf(random, WORD_COUNT)];
       if (w == 0) word[0] = static_cast<char>(word[0] - 'a' + 'A');
-      if (w == words - 1) word += random() % 8 ? "." : "?";
-      else if (random() % 9 == 0) word += ",";
+      if (w == words - 1)
+        word += random() % 8 ? "." : "?";
+      else if (random() % 9 == 0)
+        word += ",";
       if (column + word.size() + 1 > 72) {
         out.push_back('\n');
         column = 0;
@@ -105,15 +112,9 @@ std::vector<uint8_t> source_code(Random &random, size_t size) {
           append(&out, "  for (int i = 0; i < " + b + "; ++i) {\n    " + x + "[i] = " + y + "[i] + " +
                            std::to_string(random() % 64) + ";\n  }\n");
           break;
-        case 1:
-          append(&out, "  if (" + x + " >= " + y + ") return -1;\n");
-          break;
-        case 2:
-          append(&out, "  " + x + " += " + y + " * " + std::to_string(random() % 16) + ";\n");
-          break;
-        case 3:
-          append(&out, "  memcpy(" + x + ", " + y + ", sizeof " + x + ");\n");
-          break;
+        case 1: append(&out, "  if (" + x + " >= " + y + ") return -1;\n"); break;
+        case 2: append(&out, "  " + x + " += " + y + " * " + std::to_string(random() % 16) + ";\n"); break;
+        case 3: append(&out, "  memcpy(" + x + ", " + y + ", sizeof " + x + ");\n"); break;
         default:
           append(&out, "  " + std::string(TYPES[random() % 7]) + " " + x + " = " + function + "(" + y + ", " + b +
                            " - 1);\n");
@@ -224,7 +225,8 @@ std::vector<uint8_t> bitmap(Random &random, int width, int height) {
   };
   std::vector<Disc> discs;
   for (int i = 0; i < 12; ++i)
-    discs.push_back({static_cast<int>(random() % width), static_cast<int>(random() % height),
+    discs.push_back({static_cast<int>(random() % width),
+                     static_cast<int>(random() % height),
                      20 + static_cast<int>(random() % 80),
                      {static_cast<uint8_t>(random()), static_cast<uint8_t>(random()), static_cast<uint8_t>(random())}});
   for (int y = 0; y < height; ++y) {
@@ -235,8 +237,7 @@ std::vector<uint8_t> bitmap(Random &random, int width, int height) {
                           static_cast<uint8_t>(std::clamp(128 + 64 * x / width + noise, 0, 255)),
                           static_cast<uint8_t>(std::clamp(40 + 100 * (x + y) / (width + height) + noise, 0, 255))};
       for (const Disc &disc : discs)
-        if ((x - disc.x) * (x - disc.x) + (y - disc.y) * (y - disc.y) < disc.r * disc.r)
-          memcpy(pixel, disc.colour, 3);
+        if ((x - disc.x) * (x - disc.x) + (y - disc.y) * (y - disc.y) < disc.r * disc.r) memcpy(pixel, disc.colour, 3);
       out.insert(out.end(), pixel, pixel + 3);
     }
   }

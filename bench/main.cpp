@@ -94,8 +94,7 @@ Measurement measure_kestrune(const CorpusFile &file, const Settings &settings, b
   m.compressed_size = packed.data.size();
   m.decompress_seconds = best_time(settings, [&] {
     rewind_files(packed, unpacked);
-    if (!decompress_stream(packed.handle(), unpacked.handle()))
-      die(file.name + ": decompress_stream failed");
+    if (!decompress_stream(packed.handle(), unpacked.handle())) die(file.name + ": decompress_stream failed");
   });
   if (unpacked.data != input) die(file.name + ": kestrune round trip differs from the input");
   return m;
@@ -131,14 +130,15 @@ void print_row(const char *file, size_t size, const char *codec, const Measureme
 }
 
 void usage(FILE *to) {
-  fputs("Usage: kestrune_bench [DIR] [--reps N] [--min-time SECONDS] [--only CODEC]\n"
-        "                      [--wall] [--write-corpus DIR]\n"
-        "Measures compression ratio and MB/s of this codec and of zlib -6 / -9 on\n"
-        "every file of DIR, or on a generated corpus when DIR is not given.\n"
-        "--only kestrune|kestrune-best|zlib-6|zlib-9 measures one codec (a quick check).\n"
-        "--wall times by the wall clock instead of the thread's CPU time.\n"
-        "--write-corpus DIR saves the corpus there and exits.\n",
-        to);
+  fputs(
+      "Usage: kestrune_bench [DIR] [--reps N] [--min-time SECONDS] [--only CODEC]\n"
+      "                      [--wall] [--write-corpus DIR]\n"
+      "Measures compression ratio and MB/s of this codec and of zlib -6 / -9 on\n"
+      "every file of DIR, or on a generated corpus when DIR is not given.\n"
+      "--only kestrune|kestrune-best|zlib-6|zlib-9 measures one codec (a quick check).\n"
+      "--wall times by the wall clock instead of the thread's CPU time.\n"
+      "--write-corpus DIR saves the corpus there and exits.\n",
+      to);
 }
 
 }  // namespace
@@ -153,13 +153,16 @@ int main(int argc, char **argv) {
       return 0;
     } else if (arg == "--wall") {
       settings.wall_clock = true;
-    } else if ((arg == "--reps" || arg == "--min-time" || arg == "--write-corpus" || arg == "--only") &&
-               i + 1 < argc) {
+    } else if ((arg == "--reps" || arg == "--min-time" || arg == "--write-corpus" || arg == "--only") && i + 1 < argc) {
       std::string value = argv[++i];
-      if (arg == "--reps") settings.min_reps = atoi(value.c_str());
-      else if (arg == "--min-time") settings.min_seconds = atof(value.c_str());
-      else if (arg == "--only") settings.only = value;
-      else write_to = value;
+      if (arg == "--reps")
+        settings.min_reps = atoi(value.c_str());
+      else if (arg == "--min-time")
+        settings.min_seconds = atof(value.c_str());
+      else if (arg == "--only")
+        settings.only = value;
+      else
+        write_to = value;
       if (settings.min_reps < 1) settings.min_reps = 1;
     } else if (arg[0] != '-' && directory.empty()) {
       directory = arg;
@@ -200,8 +203,8 @@ int main(int argc, char **argv) {
   }
 
   printf("corpus: %s; best of >= %d runs and >= %.2f s (%s) per figure; MB/s of uncompressed bytes\n\n",
-         directory.empty() ? "generated (seed 20261208)" : directory.c_str(), settings.min_reps,
-         settings.min_seconds, settings.wall_clock ? "wall clock" : "CPU time");
+         directory.empty() ? "generated (seed 20261208)" : directory.c_str(), settings.min_reps, settings.min_seconds,
+         settings.wall_clock ? "wall clock" : "CPU time");
   printf("%-16s %10s  %-13s %10s %7s %12s %14s\n", "file", "size", "codec", "packed", "ratio", "compress",
          "decompress");
   Measurement totals[CODECS];

@@ -3,13 +3,10 @@
 #pragma once
 #include <stdint.h>
 
-static inline uint16_t read_le16(const uint8_t *p) {
-  return (uint16_t)(p[0] | (p[1] << 8));
-}
+static inline uint16_t read_le16(const uint8_t *p) { return (uint16_t)(p[0] | (p[1] << 8)); }
 
 static inline uint32_t read_le32(const uint8_t *p) {
-  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) |
-         ((uint32_t)p[3] << 24);
+  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
 }
 
 static inline void write_le16(uint8_t *p, uint16_t v) {

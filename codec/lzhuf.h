@@ -13,9 +13,9 @@ enum : int32_t {
   WINDOW_SIZE = 4096,
   WINDOW_MASK = WINDOW_SIZE - 1,
   LOOKAHEAD_SIZE = 60,
-  MATCH_THRESHOLD = 2,                           // matches of <= 2 bytes are never coded
+  MATCH_THRESHOLD = 2,                            // matches of <= 2 bytes are never coded
   FIRST_POSITION = WINDOW_SIZE - LOOKAHEAD_SIZE,  // 4036, first byte's window slot
-  WINDOW_MIRROR = LOOKAHEAD_SIZE - 1,            // bytes mirrored past the end
+  WINDOW_MIRROR = LOOKAHEAD_SIZE - 1,             // bytes mirrored past the end
   MATCH_SYMBOL_BASE = 256 - MATCH_THRESHOLD - 1,  // symbol = length + 253
 };
 

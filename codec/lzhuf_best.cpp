@@ -187,9 +187,7 @@ void measure_symbols(void) {
   for (int32_t s = 0; s < SYMBOL_COUNT; s++) e.symbol_bits[s] = e.node_depth[m.parent[NODE_COUNT + s]];
 }
 
-inline uint32_t offset_bits(uint32_t distance) {
-  return POSITION_CODE_LENGTH[(distance - 1) >> 6] + 6u;
-}
+inline uint32_t offset_bits(uint32_t distance) { return POSITION_CODE_LENGTH[(distance - 1) >> 6] + 6u; }
 
 // ---- Parse ----------------------------------------------------------------------
 

@@ -38,9 +38,7 @@ static inline uint64_t load_word(const uint8_t *p) {
 static inline uint64_t load_order_word(const uint8_t *p) { return __builtin_bswap64(load_word(p)); }
 
 // Bytes the two different order words share at their start, 0..7.
-static inline int32_t equal_leading_bytes(uint64_t x, uint64_t y) {
-  return __builtin_clzll(x ^ y) >> 3;
-}
+static inline int32_t equal_leading_bytes(uint64_t x, uint64_t y) { return __builtin_clzll(x ^ y) >> 3; }
 
 // Index (from `from` up to 59) of the first byte where the strings at a and
 // b differ, 60 when they agree up to byte 59. *greater is 1 when a's string

@@ -15,7 +15,7 @@
 #include "codec/lzhuf.h"
 
 enum : int32_t {
-  TREE_NIL = WINDOW_SIZE,       // 4096: no node
+  TREE_NIL = WINDOW_SIZE,        // 4096: no node
   TREE_ROOTS = WINDOW_SIZE + 1,  // 4097..4352: tree roots by first byte
 };
 

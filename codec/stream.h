@@ -48,12 +48,12 @@ struct StreamState {
   // Input side: bytes transfer_buffer[read_position .. read_end) are next.
   int32_t read_position;
   int32_t read_end;
-  int32_t read_size;        // bytes asked of the next read
-  int32_t input_remaining;  // encode: input bytes still to take
-  uint8_t at_end;           // input exhausted: every request yields -1
-  uint8_t block_failed;     // a block was rejected, needed input is missing
-                            // or the bit stream is malformed
-  uint8_t input_short;      // encode: the input ended before the count
+  int32_t read_size;           // bytes asked of the next read
+  int32_t input_remaining;     // encode: input bytes still to take
+  uint8_t at_end;              // input exhausted: every request yields -1
+  uint8_t block_failed;        // a block was rejected, needed input is missing
+                               // or the bit stream is malformed
+  uint8_t input_short;         // encode: the input ended before the count
   uint8_t last_block_taken;    // decode: a short data block ended the stream
   uint8_t block_ends_at_read;  // decode: the last block ended exactly where
                                // its read ended (a tail block may follow)
@@ -72,7 +72,7 @@ struct StreamState {
   uint32_t uncompressed_size;  // decode: bytes to produce; 0 stops the decoder
   uint32_t in_bit_buffer;      // next bit in bit 31
   int32_t in_bit_count;
-  uint32_t out_bit_buffer;     // first pending bit in bit 31
+  uint32_t out_bit_buffer;  // first pending bit in bit 31
   int32_t out_bit_count;
 };
 

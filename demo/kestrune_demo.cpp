@@ -23,8 +23,8 @@ const char WINDOW_CLASS[] = "KestruneDemoSaver";
 const char TITLE[] = "Kestrune demo";
 
 struct Star {
-  int x, y;   // position in a 2048 x 2048 plane around the centre
-  int z;      // distance, DEPTH .. 1
+  int x, y;  // position in a 2048 x 2048 plane around the centre
+  int z;     // distance, DEPTH .. 1
   int speed;
 };
 
@@ -94,8 +94,7 @@ void draw_moon(HDC dc) {
   Ellipse(dc, x - radius, y - radius, x + radius, y + radius);
   SelectObject(dc, dark);
   int shift = radius / 2;
-  Ellipse(dc, x - radius + shift, y - radius - shift / 2, x + radius + shift,
-          y + radius - shift / 2);
+  Ellipse(dc, x - radius + shift, y - radius - shift / 2, x + radius + shift, y + radius - shift / 2);
   SelectObject(dc, old_brush);
   SelectObject(dc, old_pen);
   DeleteObject(light);
@@ -152,12 +151,8 @@ bool mouse_moved_enough(LPARAM lparam) {
 
 LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_CREATE:
-      SetTimer(window, 1, FRAME_MS, nullptr);
-      return 0;
-    case WM_TIMER:
-      draw_frame(window);
-      return 0;
+    case WM_CREATE: SetTimer(window, 1, FRAME_MS, nullptr); return 0;
+    case WM_TIMER: draw_frame(window); return 0;
     case WM_PAINT: {
       PAINTSTRUCT paint;
       BeginPaint(window, &paint);
@@ -165,8 +160,7 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
       draw_frame(window);
       return 0;
     }
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_SETCURSOR:
       if (scene.full_screen) {
         SetCursor(nullptr);
@@ -227,12 +221,12 @@ int run_window(HINSTANCE instance, HWND parent) {
   if (parent != nullptr) {
     RECT area;
     GetClientRect(parent, &area);
-    window = CreateWindowExA(0, WINDOW_CLASS, TITLE, WS_CHILD | WS_VISIBLE, 0, 0,
-                             area.right, area.bottom, parent, nullptr, instance, nullptr);
+    window = CreateWindowExA(0, WINDOW_CLASS, TITLE, WS_CHILD | WS_VISIBLE, 0, 0, area.right, area.bottom, parent,
+                             nullptr, instance, nullptr);
   } else {
-    window = CreateWindowExA(WS_EX_TOPMOST, WINDOW_CLASS, TITLE, WS_POPUP | WS_VISIBLE, 0, 0,
-                             GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                             nullptr, nullptr, instance, nullptr);
+    window =
+        CreateWindowExA(WS_EX_TOPMOST, WINDOW_CLASS, TITLE, WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                        GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance, nullptr);
   }
   if (window == nullptr) return 0;
 

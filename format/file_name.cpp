@@ -13,9 +13,9 @@ int is_device_name(const char *name) {
   if (length != 3 && length != 4) return 0;
   uint32_t key = 0;
   for (int32_t i = 0; i < 3; ++i) key = key << 8 | static_cast<uint8_t>(name[i] | 0x20);
-  if (length == 4)  // COM1-COM9, LPT1-LPT9
+  if (length == 4)                                                                    // COM1-COM9, LPT1-LPT9
     return name[3] >= '1' && name[3] <= '9' && (key == 0x636F6D || key == 0x6C7074);  // "com", "lpt"
-  return key == 0x636F6E || key == 0x70726E || key == 0x617578 || key == 0x6E756C;  // "con" "prn" "aux" "nul"
+  return key == 0x636F6E || key == 0x70726E || key == 0x617578 || key == 0x6E756C;    // "con" "prn" "aux" "nul"
 }
 
 }  // namespace

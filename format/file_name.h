@@ -9,15 +9,15 @@
 enum FileNameFault {
   FILE_NAME_PLAIN = 0,
   FILE_NAME_EMPTY,
-  FILE_NAME_DIRECTORY,     // "." or ".."
-  FILE_NAME_TOO_LONG,      // more than 63 characters: no room in a text slot
-  FILE_NAME_SEPARATOR,     // '\' or '/'
-  FILE_NAME_COLON,         // a drive or an alternate data stream
-  FILE_NAME_CONTROL,       // a character below 0x20, or 0x7F
-  FILE_NAME_FORBIDDEN,     // one of < > " | ? *
-  FILE_NAME_DEVICE,        // CON, PRN, AUX, NUL, COM1-COM9 or LPT1-LPT9, in any
-                           // case, with or without an extension: Windows opens
-                           // the device, not a file
+  FILE_NAME_DIRECTORY,  // "." or ".."
+  FILE_NAME_TOO_LONG,   // more than 63 characters: no room in a text slot
+  FILE_NAME_SEPARATOR,  // '\' or '/'
+  FILE_NAME_COLON,      // a drive or an alternate data stream
+  FILE_NAME_CONTROL,    // a character below 0x20, or 0x7F
+  FILE_NAME_FORBIDDEN,  // one of < > " | ? *
+  FILE_NAME_DEVICE,     // CON, PRN, AUX, NUL, COM1-COM9 or LPT1-LPT9, in any
+                        // case, with or without an extension: Windows opens
+                        // the device, not a file
 };
 
 // FILE_NAME_PLAIN when name (zero-terminated) is a plain file name, otherwise

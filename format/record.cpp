@@ -9,13 +9,10 @@ void xor_buffer(void *buffer, int32_t length, uint32_t key) {
 }
 
 uint32_t expected_header_check(const InstallConfig *record) {
-  return static_cast<uint32_t>(record->payload_offset) ^ record->main_size ^ record->second_size ^
-         record->reserved_16;
+  return static_cast<uint32_t>(record->payload_offset) ^ record->main_size ^ record->second_size ^ record->reserved_16;
 }
 
-int header_check_holds(const InstallConfig *record) {
-  return record->header_check == expected_header_check(record);
-}
+int header_check_holds(const InstallConfig *record) { return record->header_check == expected_header_check(record); }
 
 // The ten header words at 0..39 are the only multi-byte fields; everything
 // after them is bytes and text, copied as they are.

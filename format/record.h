@@ -160,9 +160,7 @@ void read_stored_record(const uint8_t *stored, InstallConfig *record);
 void write_stored_record(const InstallConfig *record, uint8_t *stored);
 
 // The text slot at `offset` (one of the OFFSET_*_TEXT / *_NAME values).
-inline char *record_text(InstallConfig *record, int32_t offset) {
-  return reinterpret_cast<char *>(record) + offset;
-}
+inline char *record_text(InstallConfig *record, int32_t offset) { return reinterpret_cast<char *>(record) + offset; }
 inline const char *record_text(const InstallConfig *record, int32_t offset) {
   return reinterpret_cast<const char *>(record) + offset;
 }

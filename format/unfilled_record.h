@@ -39,9 +39,8 @@ constexpr InstallConfig scrambled_unfilled_record() {
   r.main_part2_size = scrambled_word(0);
   r.main_part3_size = scrambled_word(0);
   for (uint8_t &b : r.reserved_40) b = static_cast<uint8_t>(b ^ CONFIG_KEY);
-  char *slots[] = {r.main_file_name, r.second_file_name, r.extra_file_name,
-                   r.confirm_text,   r.done_text,        r.failure_text,
-                   r.bad_header_text, r.dialog_text,     r.reserved_576};
+  char *slots[] = {r.main_file_name, r.second_file_name, r.extra_file_name, r.confirm_text, r.done_text,
+                   r.failure_text,   r.bad_header_text,  r.dialog_text,     r.reserved_576};
   for (char *slot : slots) scramble_bytes(slot, TEXT_SLOT_SIZE);
   return r;
 }

@@ -9,8 +9,8 @@
 
 #include <vector>
 
-#include "fuzz/fuzz_check.h"
 #include "codec/stream.h"
+#include "fuzz/fuzz_check.h"
 #include "tests/support/memory_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

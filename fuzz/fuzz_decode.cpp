@@ -12,9 +12,9 @@
 
 #include <vector>
 
-#include "fuzz/fuzz_check.h"
 #include "codec/byte_order.h"
 #include "codec/stream.h"
+#include "fuzz/fuzz_check.h"
 #include "tests/support/memory_files.h"
 
 enum { MAX_STREAMS = 6 };
@@ -34,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz_check(has_size_block, "accepted a stream shorter than its size block");
     fuzz_check(output.data.size() == expected, "accepted stream has the wrong decoded size");
     size_t consumed = stream_state.consumed_length;
-    fuzz_check(consumed >= SIZE_BLOCK_LENGTH && consumed <= size - position,
-          "consumed_length outside the payload");
+    fuzz_check(consumed >= SIZE_BLOCK_LENGTH && consumed <= size - position, "consumed_length outside the payload");
     position += consumed;
   }
   return 0;

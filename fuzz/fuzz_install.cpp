@@ -11,9 +11,9 @@
 // outcome message, or write far more than the input can describe.
 #include <stdio.h>
 
-#include "fuzz/fuzz_check.h"
 #include "format/record.h"
 #include "format/seal.h"
+#include "fuzz/fuzz_check.h"
 #include "tests/support/install_harness.h"
 #include "win32sim/sim.h"
 

@@ -23,8 +23,7 @@ static bool run_file(const fs::path &path) {
     fprintf(stderr, "replay: cannot read %s\n", path.c_str());
     return false;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
   return true;
 }

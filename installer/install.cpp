@@ -21,8 +21,8 @@ int32_t installed;
 namespace {
 
 HANDLE open_for_reading(const char *path) {
-  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                     FILE_ATTRIBUTE_NORMAL, NULL);
+  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     NULL);
 }
 
 HANDLE open_if_named(const char *path) {

@@ -3,8 +3,7 @@
 #include "format/crc32.h"
 #include "format/seal.h"
 
-int seal_payload_matches(const uint8_t *plain_record, StreamFile own_file, uint8_t *buffer,
-                         int32_t buffer_size) {
+int seal_payload_matches(const uint8_t *plain_record, StreamFile own_file, uint8_t *buffer, int32_t buffer_size) {
   const Seal seal = read_seal(plain_record);
   if (!seal.present) return 1;
 

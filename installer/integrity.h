@@ -13,5 +13,4 @@
 // bytes could be read and their CRC matches; 0 on a mismatch or when the file
 // ends early. Never reads more than payload_length bytes nor past the end of
 // the file, whatever the record says.
-int seal_payload_matches(const uint8_t *plain_record, StreamFile own_file, uint8_t *buffer,
-                         int32_t buffer_size);
+int seal_payload_matches(const uint8_t *plain_record, StreamFile own_file, uint8_t *buffer, int32_t buffer_size);

@@ -5,7 +5,8 @@
 #include "installer/install.h"
 #include "installer/output_files.h"
 
-static_assert(static_cast<int32_t>(STORED_CHUNK_SIZE) <= static_cast<int32_t>(TRANSFER_BUFFER_SIZE), "a stored chunk fits the shared buffer");
+static_assert(static_cast<int32_t>(STORED_CHUNK_SIZE) <= static_cast<int32_t>(TRANSFER_BUFFER_SIZE),
+              "a stored chunk fits the shared buffer");
 
 void copy_stored_file(HANDLE own_file, uint32_t count, const char *path, uint32_t key) {
   close_output_file();

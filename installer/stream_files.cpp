@@ -4,8 +4,7 @@
 
 int32_t stream_file_read(StreamFile file, void *buffer, int32_t count) {
   DWORD got = 0;
-  if (count <= 0 || !ReadFile(static_cast<HANDLE>(file), buffer, static_cast<DWORD>(count), &got, NULL))
-    return 0;
+  if (count <= 0 || !ReadFile(static_cast<HANDLE>(file), buffer, static_cast<DWORD>(count), &got, NULL)) return 0;
   return got <= static_cast<DWORD>(count) ? static_cast<int32_t>(got) : 0;
 }
 

@@ -4,7 +4,8 @@
 #pragma once
 #ifdef _WIN32
 #include <windows.h>
-#include <commctrl.h>
+
+#include <commctrl.h>  // after windows.h, which it needs
 #else
 #include "win32sim/win32_api.h"
 #endif

@@ -7,6 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh windows
+scripts/format.sh
 
 started=$SECONDS
 jobs=$(nproc)

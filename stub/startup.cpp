@@ -32,8 +32,7 @@ static int parse_program_name(const char *command_line, char *out, int out_size)
 static void find_argv0(void) {
   const char *command_line = GetCommandLineA();
   int length = 0;
-  if (command_line != 0)
-    length = parse_program_name(command_line, argv0_buffer, ARGV0_BUFFER_SIZE);
+  if (command_line != 0) length = parse_program_name(command_line, argv0_buffer, ARGV0_BUFFER_SIZE);
   if (length == 0) {
     // An empty command line (a parent that passed none): the runtime falls
     // back to the module's own file name.
@@ -48,8 +47,7 @@ const char *startup_argv0(void) { return argv0_buffer; }
 // The PE entry point (named on the link line). Windows gives a 32-bit entry
 // point a stack aligned to 4 bytes only, so the alignment the compiler
 // expects is set up here.
-extern "C" __attribute__((force_align_arg_pointer, used, noreturn))
-void kestrune_start(void) {
+extern "C" __attribute__((force_align_arg_pointer, used, noreturn)) void kestrune_start(void) {
   find_argv0();
   ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(0), 0, GetCommandLineA(), SW_SHOWDEFAULT)));
 }

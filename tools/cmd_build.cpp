@@ -47,15 +47,12 @@ const char BUILD_HELP[] =
     "OUT cannot be written.\n";
 
 const OptionSpec BUILD_OPTIONS[] = {
-    {"--stub", nullptr, "file"},        {"--main", nullptr, "file"},
-    {"--second", nullptr, "file"},      {"--extra", nullptr, "file"},
-    {"--main-name", nullptr, "name"},   {"--second-name", nullptr, "name"},
-    {"--extra-name", nullptr, "name"},  {"--main-parts", nullptr, "number"},
-    {"--stored", nullptr, nullptr},     {"--silent", nullptr, nullptr},
-    {"--best", nullptr, nullptr},
-    {"--confirm", nullptr, "text"},     {"--done", nullptr, "text"},
-    {"--failure", nullptr, "text"},     {"--bad-header", nullptr, "text"},
-    {"--dialog", nullptr, "text"},      {"--output", "-o", "file"},
+    {"--stub", nullptr, "file"},       {"--main", nullptr, "file"},         {"--second", nullptr, "file"},
+    {"--extra", nullptr, "file"},      {"--main-name", nullptr, "name"},    {"--second-name", nullptr, "name"},
+    {"--extra-name", nullptr, "name"}, {"--main-parts", nullptr, "number"}, {"--stored", nullptr, nullptr},
+    {"--silent", nullptr, nullptr},    {"--best", nullptr, nullptr},        {"--confirm", nullptr, "text"},
+    {"--done", nullptr, "text"},       {"--failure", nullptr, "text"},      {"--bad-header", nullptr, "text"},
+    {"--dialog", nullptr, "text"},     {"--output", "-o", "file"},
 };
 const CommandSyntax BUILD = {"build", BUILD_HELP, BUILD_OPTIONS, sizeof BUILD_OPTIONS / sizeof BUILD_OPTIONS[0], 0, ""};
 
@@ -100,8 +97,7 @@ std::string value_or(const ParsedArguments &parsed, const char *name, const std:
 
 // Checks the options that belong together and fills in everything of the
 // request but the file contents. False with *exit_code on a usage error.
-bool request_from_options(const ParsedArguments &parsed, BuildPaths *paths, PackageRequest *request,
-                          int *exit_code) {
+bool request_from_options(const ParsedArguments &parsed, BuildPaths *paths, PackageRequest *request, int *exit_code) {
   *exit_code = EXIT_USAGE;
   paths->stub = option_value(parsed, "--stub");
   paths->main = option_value(parsed, "--main");
@@ -111,13 +107,18 @@ bool request_from_options(const ParsedArguments &parsed, BuildPaths *paths, Pack
   paths->builtin_stub = !option_given(parsed, "--stub");
   request->has_extra = option_given(parsed, "--extra");
   const char *problem = nullptr;
-  if (paths->main.empty()) problem = "--main is required";
-  else if (paths->second.empty()) problem = "--second is required";
-  else if (paths->output.empty()) problem = "-o OUT is required";
-  else if (option_given(parsed, "--extra-name") && !request->has_extra) problem = "--extra-name needs --extra";
+  if (paths->main.empty())
+    problem = "--main is required";
+  else if (paths->second.empty())
+    problem = "--second is required";
+  else if (paths->output.empty())
+    problem = "-o OUT is required";
+  else if (option_given(parsed, "--extra-name") && !request->has_extra)
+    problem = "--extra-name needs --extra";
   else if (paths->builtin_stub && BUILTIN_STUB_SIZE == 0)
-    problem = "this kestrune-pack has no built-in stub (it was built without the mingw-w64 cross compiler); "
-              "give one with --stub STUB";
+    problem =
+        "this kestrune-pack has no built-in stub (it was built without the mingw-w64 cross compiler); "
+        "give one with --stub STUB";
   if (problem) {
     usage_error("build", problem);
     return false;

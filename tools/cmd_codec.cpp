@@ -67,8 +67,8 @@ int compress_open_file(const std::string &in_path, SystemFile in_file, uint64_t 
   uint64_t size_after = 0;
   int code = 0;
   if (!ok || input.bytes_read < size || !system_file_type(in_file, &type, &size_after, &code) || size_after != size)
-    return fail(EXIT_BAD_DATA, in_path + ": the file changed size while it was read (expected " +
-                                   std::to_string(size) + " bytes)");
+    return fail(EXIT_BAD_DATA,
+                in_path + ": the file changed size while it was read (expected " + std::to_string(size) + " bytes)");
   return EXIT_OK;
 }
 

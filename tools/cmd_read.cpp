@@ -96,8 +96,8 @@ void print_payload(const PackageReport &report) {
   printf("payload: %s, from offset %llu\n", report.compressed ? "compressed streams" : "stored files",
          static_cast<unsigned long long>(report.payload_offset));
   if (report.items.empty()) return;
-  printf("  %-12s %12s %12s %12s %12s  %s\n", "item", "offset", report.compressed ? "stream" : "length",
-         "decoded", "configured", "check");
+  printf("  %-12s %12s %12s %12s %12s  %s\n", "item", "offset", report.compressed ? "stream" : "length", "decoded",
+         "configured", "check");
   for (const ItemCheck &check : report.items) {
     const char *role = payload_role_name(check.item.role);
     if (!check.reached) {
@@ -105,11 +105,11 @@ void print_payload(const PackageReport &report) {
       continue;
     }
     std::string length = check.consumed_length || check.ok ? std::to_string(check.consumed_length) : "-";
-    std::string decoded = !check.compressed                    ? std::to_string(check.item.size)
+    std::string decoded = !check.compressed                   ? std::to_string(check.item.size)
                           : check.consumed_length || check.ok ? std::to_string(check.decoded_size)
                                                               : "-";
-    printf("  %-12s %12llu %12s %12s %12u  %s\n", role, static_cast<unsigned long long>(check.offset),
-           length.c_str(), decoded.c_str(), check.item.size, check.ok ? "ok" : check.problem.c_str());
+    printf("  %-12s %12llu %12s %12s %12u  %s\n", role, static_cast<unsigned long long>(check.offset), length.c_str(),
+           decoded.c_str(), check.item.size, check.ok ? "ok" : check.problem.c_str());
   }
   bool all_ok = true;
   for (const ItemCheck &check : report.items) all_ok = all_ok && check.ok;
@@ -168,8 +168,7 @@ int command_verify(const Arguments &args) {
     return EXIT_BAD_DATA;
   }
   printf("%s: ok (%s, %zu %s, payload of %llu bytes from offset %llu, %s)\n", file.c_str(),
-         report.compressed ? "compressed" : "stored", report.items.size(),
-         report.compressed ? "streams" : "files",
+         report.compressed ? "compressed" : "stored", report.items.size(), report.compressed ? "streams" : "files",
          static_cast<unsigned long long>(report.payload_end - report.payload_offset),
          static_cast<unsigned long long>(report.payload_offset),
          report.seal.seal.present ? "sealed, whole-installer check ok" : "not sealed");

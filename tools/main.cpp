@@ -35,8 +35,8 @@ struct Command {
 };
 
 const Command COMMANDS[] = {
-    {"build", command_build},       {"inspect", command_inspect}, {"verify", command_verify},
-    {"extract", command_extract},   {"compress", command_compress}, {"decompress", command_decompress},
+    {"build", command_build},     {"inspect", command_inspect},   {"verify", command_verify},
+    {"extract", command_extract}, {"compress", command_compress}, {"decompress", command_decompress},
     {"streams", command_streams},
 };
 

@@ -56,8 +56,8 @@ void diagnose(const uint8_t *image, size_t size, uint64_t offset, StreamCheck *c
     if (length < BLOCK_SIZE) break;
     at += length;
   }
-  check->problem = "data does not decode to the declared " + std::to_string(check->declared_size) +
-                   " bytes (" + std::to_string(check->produced) + " produced)";
+  check->problem = "data does not decode to the declared " + std::to_string(check->declared_size) + " bytes (" +
+                   std::to_string(check->produced) + " produced)";
   check->problem_offset = offset;
 }
 

@@ -27,15 +27,15 @@ bool compress_bytes(const uint8_t *data, size_t size, std::vector<uint8_t> *out,
 bool encode_stream(const uint8_t *data, size_t size, std::vector<uint8_t> *out, bool best);
 
 struct StreamCheck {
-  bool ok = false;                // decoded cleanly: every block checked out and
-                                  // exactly declared_size bytes were produced
-  bool size_block_ok = false;     // the 10-byte size block is intact
-  uint32_t declared_size = 0;     // from the size block (when size_block_ok)
-  uint64_t consumed_length = 0;   // the stream's length in the image (when ok)
-  uint64_t produced = 0;          // bytes handed to the output
-  uint64_t problem_offset = 0;    // where the fault lies (when !ok)
-  std::string problem;            // what is wrong (when !ok), e.g. "checksum mismatch in block at offset 30"
-  int write_error = 0;            // system error code of a failed write to the output, else 0
+  bool ok = false;               // decoded cleanly: every block checked out and
+                                 // exactly declared_size bytes were produced
+  bool size_block_ok = false;    // the 10-byte size block is intact
+  uint32_t declared_size = 0;    // from the size block (when size_block_ok)
+  uint64_t consumed_length = 0;  // the stream's length in the image (when ok)
+  uint64_t produced = 0;         // bytes handed to the output
+  uint64_t problem_offset = 0;   // where the fault lies (when !ok)
+  std::string problem;           // what is wrong (when !ok), e.g. "checksum mismatch in block at offset 30"
+  int write_error = 0;           // system error code of a failed write to the output, else 0
 };
 
 // Decodes the stream starting at image[offset] into output (a ToolFile*; pass

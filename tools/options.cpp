@@ -22,8 +22,8 @@ const OptionSpec *find_option(const CommandSyntax &syntax, const std::string &na
 size_t option_index(const ParsedArguments &parsed, const char *name) {
   for (size_t i = 0; i < parsed.syntax->option_count; ++i)
     if (strcmp(parsed.syntax->options[i].name, name) == 0) return i;
-  fprintf(stderr, "kestrune-pack: internal error: %s asks for %s, which it does not declare\n",
-          parsed.syntax->name, name);
+  fprintf(stderr, "kestrune-pack: internal error: %s asks for %s, which it does not declare\n", parsed.syntax->name,
+          name);
   abort();
 }
 
@@ -36,8 +36,7 @@ std::string count_message(const CommandSyntax &syntax, size_t got) {
 
 }  // namespace
 
-bool parse_arguments(const CommandSyntax &syntax, const Arguments &args, ParsedArguments *parsed,
-                     int *exit_code) {
+bool parse_arguments(const CommandSyntax &syntax, const Arguments &args, ParsedArguments *parsed, int *exit_code) {
   parsed->syntax = &syntax;
   parsed->positional.clear();
   parsed->given.assign(syntax.option_count, false);
@@ -101,9 +100,7 @@ bool parse_arguments(const CommandSyntax &syntax, const Arguments &args, ParsedA
   return true;
 }
 
-bool option_given(const ParsedArguments &parsed, const char *name) {
-  return parsed.given[option_index(parsed, name)];
-}
+bool option_given(const ParsedArguments &parsed, const char *name) { return parsed.given[option_index(parsed, name)]; }
 
 const std::string &option_value(const ParsedArguments &parsed, const char *name) {
   return parsed.values[option_index(parsed, name)];

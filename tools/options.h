@@ -23,19 +23,19 @@ struct OptionSpec {
 };
 
 struct CommandSyntax {
-  const char *name;          // "decompress"
-  const char *help;          // printed for -h/--help
+  const char *name;  // "decompress"
+  const char *help;  // printed for -h/--help
   const OptionSpec *options;
   size_t option_count;
-  size_t positional_count;   // exactly this many positional arguments
-  const char *positional;    // their names, for messages: "FILE", "IN OUT"
+  size_t positional_count;  // exactly this many positional arguments
+  const char *positional;   // their names, for messages: "FILE", "IN OUT"
 };
 
 struct ParsedArguments {
   const CommandSyntax *syntax = nullptr;
   std::vector<std::string> positional;
-  std::vector<bool> given;           // one per option of the syntax
-  std::vector<std::string> values;   // likewise; the last value given
+  std::vector<bool> given;          // one per option of the syntax
+  std::vector<std::string> values;  // likewise; the last value given
 };
 
 // Parses args (the arguments after the command's name). True when the command
@@ -43,8 +43,7 @@ struct ParsedArguments {
 // printing the help on stdout, EXIT_USAGE after one message on stderr
 // ("unknown option '--bogus'", "--offset needs a number", "expected one FILE,
 // got 0", "unexpected argument 'x'", "--stored takes no value").
-bool parse_arguments(const CommandSyntax &syntax, const Arguments &args, ParsedArguments *parsed,
-                     int *exit_code);
+bool parse_arguments(const CommandSyntax &syntax, const Arguments &args, ParsedArguments *parsed, int *exit_code);
 
 // Whether the option with this long name was given; its last value ("" for a
 // flag or when not given). name must be in the command's table.

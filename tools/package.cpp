@@ -44,8 +44,10 @@ bool check_request(const PackageRequest &request, std::string *error) {
                              names_equal_ignoring_case(request.extra_name, request.second_name))))
     return refuse(error, "the payload files need different names (Windows ignores case)");
 
-  Named texts[] = {{"--confirm", &request.confirm_text},   {"--done", &request.done_text},
-                   {"--failure", &request.failure_text},   {"--bad-header", &request.bad_header_text},
+  Named texts[] = {{"--confirm", &request.confirm_text},
+                   {"--done", &request.done_text},
+                   {"--failure", &request.failure_text},
+                   {"--bad-header", &request.bad_header_text},
                    {"--dialog", &request.dialog_text}};
   for (const Named &text : texts) {
     if (text.value->size() > TEXT_SLOT_SIZE - 1)
@@ -150,8 +152,7 @@ BuildStatus build_package(const PackageRequest &request, std::vector<uint8_t> *p
                           StreamEncoder encode) {
   package->clear();
   size_t record_start = 0;
-  if (!check_request(request, error) || !locate_stub_record(request.stub, &record_start, error))
-    return BUILD_REFUSED;
+  if (!check_request(request, error) || !locate_stub_record(request.stub, &record_start, error)) return BUILD_REFUSED;
   if (request.stub.size() > MAX_SIZE) {
     *error = "the stub is larger than 2 GiB";
     return BUILD_REFUSED;

@@ -16,15 +16,15 @@ const char *payload_role_name(PayloadRole role);
 
 // One payload item as a package holds it, and what checking it found.
 struct ItemCheck {
-  PayloadItem item = {};          // the record's item: role, size word, key, name
+  PayloadItem item = {};  // the record's item: role, size word, key, name
   bool compressed = false;
-  bool reached = false;           // the walk got to this item (earlier items intact)
-  bool ok = false;                // reached, intact and of its configured size
-  uint64_t offset = 0;            // where it starts in the package
-  uint64_t consumed_length = 0;   // bytes it occupies in the package (when ok,
-                                  // or a stored item that fits)
-  uint32_t decoded_size = 0;      // compressed: the stream's declared size
-  std::string problem;            // why not ok
+  bool reached = false;          // the walk got to this item (earlier items intact)
+  bool ok = false;               // reached, intact and of its configured size
+  uint64_t offset = 0;           // where it starts in the package
+  uint64_t consumed_length = 0;  // bytes it occupies in the package (when ok,
+                                 // or a stored item that fits)
+  uint32_t decoded_size = 0;     // compressed: the stream's declared size
+  std::string problem;           // why not ok
 };
 
 struct PackageReport {
@@ -32,14 +32,14 @@ struct PackageReport {
   size_t signature_hits = 0;
   bool record_found = false;
   uint64_t record_offset = 0;
-  InstallConfig record = {};       // unscrambled, when record_found
+  InstallConfig record = {};  // unscrambled, when record_found
   bool header_check_holds = false;
   bool compressed = false;
   bool silent = false;
   uint64_t payload_offset = 0;
-  std::vector<ItemCheck> items;    // in payload order
-  uint64_t payload_end = 0;        // first byte after the last item (when all ok)
-  SealCheck seal = {};             // the whole-installer check (when record_found)
+  std::vector<ItemCheck> items;  // in payload order
+  uint64_t payload_end = 0;      // first byte after the last item (when all ok)
+  SealCheck seal = {};           // the whole-installer check (when record_found)
   // One line for each reason the package would not install exactly as its
   // record says: header check, unterminated texts, unsafe names, bad items.
   std::vector<std::string> problems;

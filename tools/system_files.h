@@ -17,9 +17,9 @@ const SystemFile NO_SYSTEM_FILE = -1;
 enum SystemFileType { SYSTEM_FILE_REGULAR, SYSTEM_FILE_DIRECTORY, SYSTEM_FILE_OTHER };
 
 // Error codes the tool reports for faults it finds itself.
-extern const int SYSTEM_ERROR_DISK_FULL;    // a write that wrote nothing
-extern const int SYSTEM_ERROR_NOT_WRITABLE; // a write to something read-only
-extern const int SYSTEM_ERROR_IO;           // a failure the system did not name
+extern const int SYSTEM_ERROR_DISK_FULL;     // a write that wrote nothing
+extern const int SYSTEM_ERROR_NOT_WRITABLE;  // a write to something read-only
+extern const int SYSTEM_ERROR_IO;            // a failure the system did not name
 
 // "No such file or directory", "The system cannot find the file specified."
 std::string system_error_text(int error_code);

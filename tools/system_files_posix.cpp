@@ -49,8 +49,9 @@ bool system_file_type(SystemFile file, SystemFileType *type, uint64_t *size, int
     *error_code = errno;
     return false;
   }
-  *type = S_ISREG(info.st_mode) ? SYSTEM_FILE_REGULAR : S_ISDIR(info.st_mode) ? SYSTEM_FILE_DIRECTORY
-                                                                              : SYSTEM_FILE_OTHER;
+  *type = S_ISREG(info.st_mode)   ? SYSTEM_FILE_REGULAR
+          : S_ISDIR(info.st_mode) ? SYSTEM_FILE_DIRECTORY
+                                  : SYSTEM_FILE_OTHER;
   *size = *type == SYSTEM_FILE_REGULAR ? static_cast<uint64_t>(info.st_size) : 0;
   return true;
 }
@@ -89,8 +90,7 @@ bool system_remove(const char *path) { return unlink(path) == 0; }
 
 bool system_make_directory(const char *path, int *error_code) {
   struct stat info;
-  if (mkdir(path, 0777) == 0 || (errno == EEXIST && stat(path, &info) == 0 && S_ISDIR(info.st_mode)))
-    return true;
+  if (mkdir(path, 0777) == 0 || (errno == EEXIST && stat(path, &info) == 0 && S_ISDIR(info.st_mode))) return true;
   *error_code = errno == EEXIST ? ENOTDIR : errno;
   return false;
 }

@@ -43,8 +43,8 @@ std::string system_error_text(int error_code) {
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                 static_cast<DWORD>(error_code), 0, text, sizeof text, nullptr);
   // "Access is denied.\r\n" -> "Access is denied"
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' ||
-                        text[length - 1] == '.'))
+  while (length > 0 &&
+         (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' || text[length - 1] == '.'))
     --length;
   if (length == 0) return "system error " + std::to_string(error_code);
   return std::string(text, length);
@@ -69,8 +69,8 @@ SystemFile system_open_read(const char *path, int *error_code) {
 SystemFile system_create_unique(const std::string &prefix, std::string *path, int *error_code) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = prefix + unique_suffix();
-    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       *path = name;
       return reinterpret_cast<SystemFile>(file);
@@ -135,8 +135,10 @@ bool system_replace(const char *from, const char *to, int *error_code) {
   std::string aside;
   for (int attempt = 0; attempt < 100 && aside.empty(); ++attempt) {
     std::string name = std::string(to) + ".previous-" + unique_suffix();
-    if (MoveFileA(to, name.c_str())) aside = name;
-    else if (!already_exists(GetLastError())) break;
+    if (MoveFileA(to, name.c_str()))
+      aside = name;
+    else if (!already_exists(GetLastError()))
+      break;
   }
   if (aside.empty()) {
     *error_code = static_cast<int>(GetLastError());

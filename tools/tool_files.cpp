@@ -53,8 +53,7 @@ int32_t stream_file_read(StreamFile handle, void *buffer, int32_t count) {
       break;
     }
     case TOOL_FILE_VECTOR:
-    case TOOL_FILE_COUNTER:
-      break;  // write-only
+    case TOOL_FILE_COUNTER: break;  // write-only
   }
   file->bytes_read += done;
   return static_cast<int32_t>(done);
@@ -83,9 +82,7 @@ int32_t stream_file_write(StreamFile handle, const void *buffer, int32_t count) 
       done = static_cast<size_t>(count);
       break;
     }
-    case TOOL_FILE_COUNTER:
-      done = static_cast<size_t>(count);
-      break;
+    case TOOL_FILE_COUNTER: done = static_cast<size_t>(count); break;
     case TOOL_FILE_MEMORY:
       if (file->error_number == 0) file->error_number = SYSTEM_ERROR_NOT_WRITABLE;  // read-only view
       break;

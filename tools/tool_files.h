@@ -13,10 +13,10 @@
 #include "tools/system_files.h"
 
 enum ToolFileKind {
-  TOOL_FILE_SYSTEM,      // system_read/system_write, looping over short transfers
-  TOOL_FILE_MEMORY,      // reads from data[position .. size)
-  TOOL_FILE_VECTOR,      // appends writes to *vector
-  TOOL_FILE_COUNTER,     // accepts and discards writes
+  TOOL_FILE_SYSTEM,   // system_read/system_write, looping over short transfers
+  TOOL_FILE_MEMORY,   // reads from data[position .. size)
+  TOOL_FILE_VECTOR,   // appends writes to *vector
+  TOOL_FILE_COUNTER,  // accepts and discards writes
 };
 
 struct ToolFile {

@@ -22,15 +22,14 @@ void centre_on_desktop(HWND dialog) {
   GetWindowRect(dialog, &own);
   const int32_t width = own.right - own.left;
   const int32_t height = own.bottom - own.top;
-  MoveWindow(dialog, (desktop.right - desktop.left - width) / 2,
-             (desktop.bottom - desktop.top - height) / 2, width, height, TRUE);
+  MoveWindow(dialog, (desktop.right - desktop.left - width) / 2, (desktop.bottom - desktop.top - height) / 2, width,
+             height, TRUE);
 }
 
 // The bar counts KiB of all five files; the control takes a 16-bit maximum.
 void set_progress_range(HWND dialog) {
-  const uint32_t total = install_config.main_size + install_config.main_part2_size +
-                         install_config.main_part3_size + install_config.second_size +
-                         install_config.extra_size;
+  const uint32_t total = install_config.main_size + install_config.main_part2_size + install_config.main_part3_size +
+                         install_config.second_size + install_config.extra_size;
   const int32_t kib = static_cast<int32_t>(total) / BYTES_PER_STEP;
   SendMessageA(GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_SETRANGE, 0,
                MAKELPARAM(0, static_cast<uint32_t>(kib) & 0xFFFF));
@@ -61,8 +60,7 @@ INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM)
         install_payload();
       }
       return FALSE;
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 

@@ -77,18 +77,18 @@ struct SimWorld {
   bool windows_dir_fails = false;
   std::string current_dir = "C:\\TEMP";
   std::string argv0 = "C:\\TEMP\\SETUP.EXE";
-  std::string module_path = "C:\\TEMP\\SETUP.EXE";  // "": GetModuleFileNameA fails
-  std::deque<int> message_box_answers;  // front first; empty = IDYES / IDOK
-  std::set<std::string> unopenable;     // lower-cased paths that never open
-  std::map<std::string, HWND> locked;   // lower-cased path -> window holding it
+  std::string module_path = "C:\\TEMP\\SETUP.EXE";     // "": GetModuleFileNameA fails
+  std::deque<int> message_box_answers;                 // front first; empty = IDYES / IDOK
+  std::set<std::string> unopenable;                    // lower-cased paths that never open
+  std::map<std::string, HWND> locked;                  // lower-cased path -> window holding it
   std::map<std::string, std::string> alternate_names;  // lower-cased path -> 8.3 name
-  int64_t disk_space = -1;              // bytes left for writes; -1 = unlimited
+  int64_t disk_space = -1;                             // bytes left for writes; -1 = unlimited
   bool fail_dialog_creation = false;
-  int dialog_initial_paints = 1;        // WM_PAINTs queued when the dialog shows
-                                        // (0: shown minimised or hidden, never painted)
+  int dialog_initial_paints = 1;  // WM_PAINTs queued when the dialog shows
+                                  // (0: shown minimised or hidden, never painted)
   RECT desktop_rect = {0, 0, 1024, 768};
   RECT dialog_rect = {0, 0, 210, 54};
-  std::function<void()> on_peek;        // runs at the start of every PeekMessageA
+  std::function<void()> on_peek;  // runs at the start of every PeekMessageA
   // The Nth of the calls that can be made to fail (CreateFileA, ReadFile,
   // WriteFile, SetFilePointer, WritePrivateProfileStringA,
   // SystemParametersInfoA), counted together since the records were last
@@ -100,7 +100,7 @@ struct SimWorld {
   std::vector<SimMessageBox> message_boxes;
   std::vector<SimCreateFile> create_files;
   std::vector<std::string> deleted_files;  // paths given to DeleteFileA that it deleted
-  std::vector<DWORD> read_requests;  // byte counts asked of ReadFile
+  std::vector<DWORD> read_requests;        // byte counts asked of ReadFile
   std::vector<std::string> find_first_files;
   int find_closes = 0;
   std::vector<DWORD> sleeps;
@@ -120,16 +120,16 @@ struct SimWorld {
   int progress_max = -1;
   std::vector<int> progress_positions;
   std::vector<UINT> timer_periods;  // the period of every SetTimer call, in ms
-  std::string progress_text;    // last text of control 1001
+  std::string progress_text;        // last text of control 1001
   HWND foreground = nullptr;
-  int fault_calls = 0;       // calls counted towards fail_call
-  std::string failed_call;   // name of the call fail_call made fail, "" if none
+  int fault_calls = 0;      // calls counted towards fail_call
+  std::string failed_call;  // name of the call fail_call made fail, "" if none
 
   // ---- State ----
   std::map<std::string, SimFile> files;  // lower-cased full path -> file
   std::set<std::string> dirs;            // lower-cased full paths of folders
-  std::deque<SimWindow> windows;  // deque: pointers stay valid as it grows
-  std::vector<HWND> z_order;  // top-level windows, top first
+  std::deque<SimWindow> windows;         // deque: pointers stay valid as it grows
+  std::vector<HWND> z_order;             // top-level windows, top first
   std::deque<MSG> queue;
   HWND dialog = nullptr;
   std::vector<std::pair<HWND, UINT_PTR>> timers;  // running timers (window, id)
@@ -156,12 +156,10 @@ std::vector<std::string> sim_list_files();
 std::string sim_lower(std::string text);
 int sim_open_handles();
 // Reads a value back from a profile file, "" when absent.
-std::string sim_profile_string(const std::string &windows_path, const std::string &section,
-                               const std::string &key);
+std::string sim_profile_string(const std::string &windows_path, const std::string &section, const std::string &key);
 
 // ---- Windows ----
 // Adds another program's top-level window below the existing ones.
-HWND sim_add_window(const std::string &title, bool visible = true, bool iconic = false,
-                    HWND parent = nullptr);
+HWND sim_add_window(const std::string &title, bool visible = true, bool iconic = false, HWND parent = nullptr);
 SimWindow *sim_window(HWND window);
 HWND sim_dialog_item(int id);  // control of the open (or last) dialog

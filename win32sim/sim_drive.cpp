@@ -79,9 +79,7 @@ std::vector<uint8_t> sim_read_file(const std::string &windows_path) {
   return file ? file->bytes : std::vector<uint8_t>();
 }
 
-bool sim_file_exists(const std::string &windows_path) {
-  return sim_find_file(sim_drive_key(windows_path)) != nullptr;
-}
+bool sim_file_exists(const std::string &windows_path) { return sim_find_file(sim_drive_key(windows_path)) != nullptr; }
 
 std::vector<std::string> sim_list_files() {
   std::vector<std::string> paths;

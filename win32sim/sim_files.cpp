@@ -92,8 +92,8 @@ int sim_open_handles() { return static_cast<int>(open_files().size()); }
 
 // ---- Files ---------------------------------------------------------------
 
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
-                          DWORD disposition, DWORD attributes, HANDLE) {
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                          DWORD attributes, HANDLE) {
   SimCreateFile call = {name ? name : "", access, share, disposition, attributes, false};
   HANDLE result = INVALID_HANDLE_VALUE;
   if (!sim_fault_injected("CreateFileA") && !call.path.empty()) {

@@ -93,12 +93,13 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
   return TRUE;
 }
 
-std::string sim_profile_string(const std::string &windows_path, const std::string &section,
-                               const std::string &key) {
+std::string sim_profile_string(const std::string &windows_path, const std::string &section, const std::string &key) {
   bool in_section = false;
   for (const std::string &line : split_lines(sim_read_file(windows_path))) {
-    if (!line.empty() && line[0] == '[') in_section = is_section(line, section);
-    else if (in_section && is_key(line, key)) return line.substr(line.find('=') + 1);
+    if (!line.empty() && line[0] == '[')
+      in_section = is_section(line, section);
+    else if (in_section && is_key(line, key))
+      return line.substr(line.find('=') + 1);
   }
   return "";
 }

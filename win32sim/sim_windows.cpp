@@ -19,8 +19,7 @@ HWND desktop() { return reinterpret_cast<HWND>(DESKTOP_ID); }
 
 HWND new_window(const SimWindow &window) {
   sim().windows.push_back(window);
-  return reinterpret_cast<HWND>(FIRST_WINDOW_ID +
-                                WINDOW_ID_STEP * static_cast<intptr_t>(sim().windows.size() - 1));
+  return reinterpret_cast<HWND>(FIRST_WINDOW_ID + WINDOW_ID_STEP * static_cast<intptr_t>(sim().windows.size() - 1));
 }
 
 bool is_alive(HWND window) {
@@ -264,9 +263,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR dialog_template, HWND, DLGPROC 
   INT_PTR result = sim_window(dialog)->end_requested ? sim_window(dialog)->end_result : -1;
   for (HWND part : {dialog, label_window, bar_window}) sim_window(part)->alive = false;
   auto &timers = world.timers;
-  timers.erase(std::remove_if(timers.begin(), timers.end(), [dialog](const std::pair<HWND, UINT_PTR> &t) {
-                 return t.first == dialog;
-               }),
+  timers.erase(std::remove_if(timers.begin(), timers.end(),
+                              [dialog](const std::pair<HWND, UINT_PTR> &t) { return t.first == dialog; }),
                timers.end());
   world.z_order.erase(std::find(world.z_order.begin(), world.z_order.end(), dialog));
   return result;

@@ -48,8 +48,8 @@ typedef HINSTANCE HMODULE;
 #endif
 #define MAX_PATH 260
 
-#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR) - 1)
-#define INVALID_SET_FILE_POINTER ((DWORD) - 1)
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
 
 #define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)(WORD)(i))
 #define LOWORD(l) ((WORD)(((ULONG_PTR)(l)) & 0xffff))
@@ -144,11 +144,10 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
 // ---- Kernel ----------------------------------------------------------------
 
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                          DWORD disposition, DWORD attributes, HANDLE template_file);
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                          DWORD attributes, HANDLE template_file);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped);
-BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written,
-                      LPOVERLAPPED overlapped);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped);
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distance_high, DWORD method);
 BOOL WINAPI CloseHandle(HANDLE handle);
 BOOL WINAPI DeleteFileA(LPCSTR name);
@@ -162,8 +161,7 @@ void WINAPI Sleep(DWORD milliseconds);
 // ---- User ------------------------------------------------------------------
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR dialog_template, HWND owner, DLGPROC proc,
-                               LPARAM init_param);
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR dialog_template, HWND owner, DLGPROC proc, LPARAM init_param);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 HWND WINAPI GetDlgItem(HWND dialog, int id);
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);

@@ -75,8 +75,7 @@ std::vector<uint8_t> write_items(const std::vector<Item> &items) {
   huffman_init();
   for (const Item &item : items) {
     std::vector<int> path;
-    for (int k = huffman_model.parent[NODE_COUNT + item.symbol]; k != ROOT_NODE;
-         k = huffman_model.parent[k])
+    for (int k = huffman_model.parent[NODE_COUNT + item.symbol]; k != ROOT_NODE; k = huffman_model.parent[k])
       path.push_back(k & 1);
     for (size_t i = path.size(); i-- > 0;) out.put(path[i]);
     huffman_update(item.symbol);
@@ -96,11 +95,9 @@ static void append_block(std::vector<uint8_t> &out, const uint8_t *data, size_t 
   write_block_header(out.data() + at, (int32_t)(count + BLOCK_HEADER_SIZE));
 }
 
-std::vector<uint8_t> wrap_container(uint32_t size, const std::vector<uint8_t> &bits,
-                                    bool tail_block) {
+std::vector<uint8_t> wrap_container(uint32_t size, const std::vector<uint8_t> &bits, bool tail_block) {
   std::vector<uint8_t> out;
-  uint8_t size_bytes[4] = {(uint8_t)size, (uint8_t)(size >> 8), (uint8_t)(size >> 16),
-                           (uint8_t)(size >> 24)};
+  uint8_t size_bytes[4] = {(uint8_t)size, (uint8_t)(size >> 8), (uint8_t)(size >> 16), (uint8_t)(size >> 24)};
   append_block(out, size_bytes, 4);
   size_t at = 0;
   while (at < bits.size()) {

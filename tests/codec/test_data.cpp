@@ -9,9 +9,9 @@
 
 namespace {
 
-const char *const WORDS[] = {"the ",  "screen ", "saver ",  "window ", "install ", "file ",
-                             "of ",   "and ",    "to ",     "system ", "display ", "bytes ",
-                             "a ",    "block ",  "stream ", "\r\n",    "Kestrune ", "is "};
+const char *const WORDS[] = {"the ", "screen ", "saver ",  "window ", "install ",  "file ",
+                             "of ",  "and ",    "to ",     "system ", "display ",  "bytes ",
+                             "a ",   "block ",  "stream ", "\r\n",    "Kestrune ", "is "};
 
 void append_random(std::vector<uint8_t> &out, size_t n, std::mt19937 &rng) {
   for (size_t i = 0; i < n; i++) out.push_back((uint8_t)rng());
@@ -42,12 +42,8 @@ void append_executable(std::vector<uint8_t> &out, size_t n, std::mt19937 &rng) {
   uint32_t address = 0x00401000;
   while (out.size() < end) {
     switch (rng() % 6) {
-      case 0:
-        out.insert(out.end(), 4 + rng() % 28, 0);
-        break;
-      case 1:
-        append_text(out, 8 + rng() % 24, rng);
-        break;
+      case 0: out.insert(out.end(), 4 + rng() % 28, 0); break;
+      case 1: append_text(out, 8 + rng() % 24, rng); break;
       default:
         out.push_back(OPCODES[rng() % sizeof OPCODES]);
         address += rng() % 64;

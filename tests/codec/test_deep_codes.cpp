@@ -28,8 +28,7 @@ std::vector<Item> skewed_items() {
 
 int depth_of(int symbol) {
   int depth = 0;
-  for (int k = huffman_model.parent[NODE_COUNT + symbol]; k != ROOT_NODE; k = huffman_model.parent[k])
-    depth++;
+  for (int k = huffman_model.parent[NODE_COUNT + symbol]; k != ROOT_NODE; k = huffman_model.parent[k]) depth++;
   return depth;
 }
 

@@ -22,8 +22,7 @@ TEST(LzhufVectors, KnownBitStreams) {
   EXPECT_EQ(bit_stream_of(""), std::vector<uint8_t>{});
   EXPECT_EQ(bit_stream_of("A"), (std::vector<uint8_t>{0xE6, 0x80}));
   EXPECT_EQ(bit_stream_of("AAAAA"), (std::vector<uint8_t>{0xE6, 0xC6, 0x80, 0x00}));
-  EXPECT_EQ(bit_stream_of("abcabcabcabc"),
-            (std::vector<uint8_t>{0xF6, 0xFB, 0xBD, 0xF2, 0x40, 0x20}));
+  EXPECT_EQ(bit_stream_of("abcabcabcabc"), (std::vector<uint8_t>{0xF6, 0xFB, 0xBD, 0xF2, 0x40, 0x20}));
 }
 
 TEST(LzhufVectors, EmptyInputIsTheSizeBlockAlone) {
@@ -51,16 +50,15 @@ TEST(LzhufVectors, KnownBitStreamsDecode) {
 
 TEST(LzhufVectors, NearestOfEquallyLongMatchesWins) {
   std::vector<Item> items = items_of(bytes_of("abcXabcYabcZ"));
-  std::vector<Item> expected = {Item::literal('a'), Item::literal('b'), Item::literal('c'),
-                                Item::literal('X'), Item::match(3, 3),  Item::literal('Y'),
-                                Item::match(3, 3),  Item::literal('Z')};
+  std::vector<Item> expected = {Item::literal('a'), Item::literal('b'), Item::literal('c'), Item::literal('X'),
+                                Item::match(3, 3),  Item::literal('Y'), Item::match(3, 3),  Item::literal('Z')};
   EXPECT_EQ(items, expected);
 }
 
 TEST(LzhufVectors, RunsAreOneLiteralAndMatchesAtOffsetZero) {
   std::vector<Item> items = items_of(std::vector<uint8_t>(200, 'q'));
-  std::vector<Item> expected = {Item::literal('q'), Item::match(60, 0), Item::match(60, 0),
-                                Item::match(60, 0), Item::match(19, 0)};
+  std::vector<Item> expected = {Item::literal('q'), Item::match(60, 0), Item::match(60, 0), Item::match(60, 0),
+                                Item::match(19, 0)};
   EXPECT_EQ(items, expected);
   items = items_of(std::vector<uint8_t>(60, 'q'));
   expected = {Item::literal('q'), Item::match(59, 0)};

@@ -139,9 +139,9 @@ void expect_same_parse(const std::vector<uint8_t> &input, const std::string &wha
   std::vector<Item> got = parse_items(unwrap_container(packed), (uint32_t)input.size());
   ASSERT_EQ(got.size(), expected.size()) << what;
   for (size_t i = 0; i < got.size(); i++)
-    ASSERT_TRUE(got[i] == expected[i]) << what << ": item " << i << " is symbol " << got[i].symbol
-                                       << " offset " << got[i].offset << ", expected symbol "
-                                       << expected[i].symbol << " offset " << expected[i].offset;
+    ASSERT_TRUE(got[i] == expected[i]) << what << ": item " << i << " is symbol " << got[i].symbol << " offset "
+                                       << got[i].offset << ", expected symbol " << expected[i].symbol << " offset "
+                                       << expected[i].offset;
   if (input.empty()) return;
   const LzhufDictionary &d = lzhuf_dictionary;
   for (int p = 0; p < WINDOW_SIZE; p++) {
@@ -160,8 +160,7 @@ void expect_same_parse(const std::vector<uint8_t> &input, const std::string &wha
 // window bytes the previous one left), with decodes in between that rewrite
 // the window the way an installer's extraction does.
 TEST(MatchFinder, SameParseAndTreesAsPlainSearch) {
-  const DataKind kinds[] = {DataKind::random, DataKind::runs, DataKind::text,
-                            DataKind::executable, DataKind::mixed};
+  const DataKind kinds[] = {DataKind::random, DataKind::runs, DataKind::text, DataKind::executable, DataKind::mixed};
   const size_t sizes[] = {1, 7, 59, 60, 61, 200, 4036, 4097, 9000, 70000};
   uint32_t seed = 1;
   for (size_t size : sizes)

@@ -13,8 +13,7 @@ namespace {
 const size_t GOLDEN_TOTAL = 233861;
 const uint64_t GOLDEN_HASH = 10068594171500586474ull;
 
-const DataKind KINDS[] = {DataKind::random, DataKind::runs, DataKind::text,
-                          DataKind::executable, DataKind::mixed};
+const DataKind KINDS[] = {DataKind::random, DataKind::runs, DataKind::text, DataKind::executable, DataKind::mixed};
 
 void expect_round_trip(const std::vector<uint8_t> &input, const std::string &what, bool best = false) {
   int ok = 0;
@@ -36,15 +35,14 @@ uint64_t fnv1a(const std::vector<uint8_t> &bytes, uint64_t hash = 0xcbf29ce48422
 // Sizes around the look-ahead, the window, the container's blocks and the
 // stronger parse's blocks (1024 positions coded, 1280 planned).
 TEST(RoundTrip, EdgeSizesOfEveryKind) {
-  const size_t sizes[] = {0,    1,    2,    3,    59,   60,   61,    1024,  1283,
-                          1341, 4035, 4036, 4037, 4095, 4096, 4097, 10234, 20000};
+  const size_t sizes[] = {0, 1, 2, 3, 59, 60, 61, 1024, 1283, 1341, 4035, 4036, 4037, 4095, 4096, 4097, 10234, 20000};
   for (bool best : {false, true})
     for (DataKind kind : KINDS)
       for (size_t size : sizes) {
         uint32_t seed = (uint32_t)(size * 31 + (int)kind);
         expect_round_trip(make_data(kind, size, seed),
-                          std::string(best ? "best " : "") + data_kind_name(kind) + " size " +
-                              std::to_string(size) + " seed " + std::to_string(seed),
+                          std::string(best ? "best " : "") + data_kind_name(kind) + " size " + std::to_string(size) +
+                              " seed " + std::to_string(seed),
                           best);
       }
   std::vector<uint8_t> spaces(130, ' ');  // matches the window's initial fill
@@ -57,10 +55,10 @@ TEST(RoundTrip, ManySeeds) {
   for (uint32_t seed = 1; seed <= 40; seed++) {
     DataKind kind = KINDS[seed % 5];
     size_t size = 1 + (seed * 7919) % 60000;
-    expect_round_trip(make_data(kind, size, seed),
-                      std::string(data_kind_name(kind)) + " size " + std::to_string(size) + " seed " +
-                          std::to_string(seed),
-                      seed % 2 == 0);
+    expect_round_trip(
+        make_data(kind, size, seed),
+        std::string(data_kind_name(kind)) + " size " + std::to_string(size) + " seed " + std::to_string(seed),
+        seed % 2 == 0);
   }
 }
 

@@ -16,8 +16,7 @@ std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
 }
 
 // Decodes every stream of `file` one after another, as the installer does.
-void expect_streams(const std::vector<uint8_t> &file,
-                    const std::vector<std::vector<uint8_t>> &contents,
+void expect_streams(const std::vector<uint8_t> &file, const std::vector<std::vector<uint8_t>> &contents,
                     const std::vector<size_t> &lengths) {
   size_t at = 0;
   for (size_t i = 0; i < contents.size(); i++) {
@@ -56,8 +55,7 @@ TEST(StreamEnds, EveryShapeDecodesExactlyWhateverFollows) {
     SCOPED_TRACE("input " + std::to_string(i) + ", " + std::to_string(inputs[i].size()) + " bytes");
     std::vector<uint8_t> packed = encode_bytes(inputs[i]);
     expect_streams(packed, {inputs[i]}, {packed.size()});
-    expect_streams(concat({packed, next}), {inputs[i], bytes_of("the next stream")},
-                   {packed.size(), next.size()});
+    expect_streams(concat({packed, next}), {inputs[i], bytes_of("the next stream")}, {packed.size(), next.size()});
     expect_streams(concat({packed, trailing}), {inputs[i]}, {packed.size()});
   }
 }
@@ -77,8 +75,7 @@ TEST(StreamEnds, HeaderOnlyTailBlockIsCounted) {
   std::vector<uint8_t> empty = wrap_container(0, {}, true);
   ASSERT_EQ(empty.size(), 16u);
   std::vector<uint8_t> next = encode_bytes(bytes_of("after"));
-  expect_streams(concat({empty, full, next}), {{}, input, bytes_of("after")},
-                 {16, full.size(), next.size()});
+  expect_streams(concat({empty, full, next}), {{}, input, bytes_of("after")}, {16, full.size(), next.size()});
   expect_streams(full, {input}, {full.size()});
 }
 
@@ -115,7 +112,7 @@ TEST(StreamInput, RejectedSizeBlockDecodesNothing) {
     uint8_t value;
     const char *what;
   } damages[] = {
-      {0, 0x53, "signature"}, {2, 0x00, "checksum"}, {4, 0x0B, "length 11"},
+      {0, 0x53, "signature"}, {2, 0x00, "checksum"},  {4, 0x0B, "length 11"},
       {4, 0x06, "length 6"},  {7, 0x01, "size byte"},
   };
   for (const Damage &d : damages) {

@@ -70,14 +70,15 @@ TEST(Record, PlainFileNames) {
   struct Bad {
     const char *name;
     FileNameFault fault;
-  } bad[] = {{"", FILE_NAME_EMPTY},           {".", FILE_NAME_DIRECTORY},       {"..", FILE_NAME_DIRECTORY},
-             {"a/b", FILE_NAME_SEPARATOR},    {"..\\b", FILE_NAME_SEPARATOR},   {"c:evil", FILE_NAME_COLON},
-             {"a\tb", FILE_NAME_CONTROL},     {"a\x7F", FILE_NAME_CONTROL},     {"what?", FILE_NAME_FORBIDDEN},
-             {"a*", FILE_NAME_FORBIDDEN},     {"pipe|", FILE_NAME_FORBIDDEN},   {"<x>", FILE_NAME_FORBIDDEN},
+  } bad[] = {{"", FILE_NAME_EMPTY},        {".", FILE_NAME_DIRECTORY},     {"..", FILE_NAME_DIRECTORY},
+             {"a/b", FILE_NAME_SEPARATOR}, {"..\\b", FILE_NAME_SEPARATOR}, {"c:evil", FILE_NAME_COLON},
+             {"a\tb", FILE_NAME_CONTROL},  {"a\x7F", FILE_NAME_CONTROL},   {"what?", FILE_NAME_FORBIDDEN},
+             {"a*", FILE_NAME_FORBIDDEN},  {"pipe|", FILE_NAME_FORBIDDEN}, {"<x>", FILE_NAME_FORBIDDEN},
              {"q\"q", FILE_NAME_FORBIDDEN}};
   for (const Bad &b : bad) EXPECT_EQ(file_name_fault(b.name), b.fault) << b.name;
   // Device names in any case, with any extension, with spaces or dots before it.
-  for (const char *device : {"NUL", "nul.scr", "CON.TXT", "Prn", "aux.", "COM1.TXT", "lpt9", "NUL .SCR", "nul..x", "COM3  "})
+  for (const char *device :
+       {"NUL", "nul.scr", "CON.TXT", "Prn", "aux.", "COM1.TXT", "lpt9", "NUL .SCR", "nul..x", "COM3  "})
     EXPECT_EQ(file_name_fault(device), FILE_NAME_DEVICE) << device;
   for (const char *plain : {"NULL", "COM0", "COM10", "LPT", "CONS.SCR", "XNUL", "COM1X.TXT", " NUL", "NUL_.SCR"})
     EXPECT_EQ(file_name_fault(plain), FILE_NAME_PLAIN) << plain;

@@ -58,9 +58,9 @@ TEST(Limits, ExtremePayloadOffsetsFailCleanly) {
       TestPackage package = good;
       package.set_word(OFFSET_PAYLOAD_OFFSET, static_cast<uint32_t>(offset));
       unseal_and_fix_header(&package);
-      expect_clean_failure(install_in_fresh_world(package), package.image.size(),
-                           std::string(stored ? "stored" : "compressed") + ", payload_offset " +
-                               std::to_string(offset));
+      expect_clean_failure(
+          install_in_fresh_world(package), package.image.size(),
+          std::string(stored ? "stored" : "compressed") + ", payload_offset " + std::to_string(offset));
     }
   }
 }
@@ -113,8 +113,7 @@ TEST(Limits, AStreamClaimingAHugeSizeFailsAsSoonAsItsDataRunsOut) {
     TestPackage package = with_claimed_main_size(size);
     // The stream holds 30000 bytes' worth of bits; a few more may come out of
     // the zero bits that stand in for missing input, no more.
-    expect_clean_failure(install_in_fresh_world(package), 30000 + 4096,
-                         "claimed size " + std::to_string(size));
+    expect_clean_failure(install_in_fresh_world(package), 30000 + 4096, "claimed size " + std::to_string(size));
     uint64_t asked = 0;
     for (DWORD count : sim().read_requests) asked += count;
     EXPECT_LT(asked, 4 * package.image.size()) << "reads must be bounded by the input";

@@ -101,11 +101,17 @@ TEST_F(FaultTest, EveryFailingCallEndsCleanlyOrInstallsIntact) {
   // All built before the first fault is armed: building compresses on the
   // simulated drive too.
   FaultCase cases[] = {
-      {"stored, sealed", stored_package(main, second, &extra), true,
+      {"stored, sealed",
+       stored_package(main, second, &extra),
+       true,
        {{EXTRA_NAME, extra}, {MAIN_NAME, main}, {SECOND_NAME, second}}},
-      {"compressed, five streams, sealed", compressed_package({p1, p2, p3}, second, &extra), true,
+      {"compressed, five streams, sealed",
+       compressed_package({p1, p2, p3}, second, &extra),
+       true,
        {{EXTRA_NAME, extra}, {MAIN_NAME, concat({p1, p2, p3})}, {SECOND_NAME, second}}},
-      {"compressed, progress dialog", compressed_package({big}, second), false,
+      {"compressed, progress dialog",
+       compressed_package({big}, second),
+       false,
        {{MAIN_NAME, big}, {SECOND_NAME, second}}},
   };
   cases[2].package.set_text(OFFSET_DIALOG_TEXT, "Unpacking...");

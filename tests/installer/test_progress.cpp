@@ -32,7 +32,7 @@ TEST_F(ProgressTest, DialogOnlyWithCompressionDialogTextAndNoSilence) {
   for (const Case &c : cases) {
     sim_reset();
     TestPackage p = (c.flags & FLAG_COMPRESSED) ? compressed_package({sample_bytes(2000, 51)}, {})
-                                            : stored_package(sample_bytes(2000, 51), {});
+                                                : stored_package(sample_bytes(2000, 51), {});
     p.set_word(OFFSET_FLAGS, c.flags);
     p.set_text(OFFSET_DIALOG_TEXT, c.dialog_text);
     run_installer(p);
@@ -70,8 +70,8 @@ TEST_F(ProgressTest, DialogIsCentredLabelledAndEndedBeforeTheMessage) {
 
 TEST_F(ProgressTest, RangeCountsKibOfAllFiveSizesInSixteenBits) {
   // In compressed mode the size words only feed the bar (and flag presence).
-  TestPackage p = compressed_package({sample_bytes(100, 53), sample_bytes(100, 54), sample_bytes(100, 55)},
-                                 sample_bytes(100, 56));
+  TestPackage p =
+      compressed_package({sample_bytes(100, 53), sample_bytes(100, 54), sample_bytes(100, 55)}, sample_bytes(100, 56));
   p.set_text(OFFSET_DIALOG_TEXT, "Unpacking...");
   p.set_word(OFFSET_MAIN_SIZE, 49152);
   p.set_word(OFFSET_MAIN_PART2_SIZE, 18708);

@@ -25,8 +25,7 @@ TEST_F(SimTest, PathsResolveAsOnThePlatform) {
 
   EXPECT_EQ(create("C:\\MISSING\\A.TXT"), INVALID_HANDLE_VALUE) << "no folder, no file";
   EXPECT_EQ(create("C:\\WINDOWS"), INVALID_HANDLE_VALUE) << "a folder is not a file";
-  EXPECT_EQ(CreateFileA("C:\\TEMP\\NONE", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
-            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileA("C:\\TEMP\\NONE", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
 }
 
 // ---- Fault injection -----------------------------------------------------

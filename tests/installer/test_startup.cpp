@@ -147,7 +147,8 @@ TEST_F(StartupTest, OwnFileIsRetriedWithExeAppended) {
 
 TEST_F(StartupTest, OwnFileThatCannotBeFoundFailsTheInstall) {
   const std::string too_long = "C:\\TEMP\\" + std::string(300, 'x');
-  for (const std::string &argv0 : std::vector<std::string>{"C:\\TEMP\\GONE.EXE", "C:\\TEMP\\GONE", "C:\\TEMP\\x.Exe", too_long}) {
+  for (const std::string &argv0 :
+       std::vector<std::string>{"C:\\TEMP\\GONE.EXE", "C:\\TEMP\\GONE", "C:\\TEMP\\x.Exe", too_long}) {
     sim_reset();
     sim().module_path = "";
     sim().argv0 = argv0;

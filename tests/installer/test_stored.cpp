@@ -138,7 +138,7 @@ TEST_F(StoredTest, InstallerCutShortFailsAndLeavesNoCutFile) {
   TestPackage p = stored_package(main, sample_bytes(10, 14));
   p.set_text(OFFSET_DONE_TEXT, "Done.");
   sim_write_file(in_windows("SAVER.SCR"), sample_bytes(5000, 99));  // an earlier install's saver
-  p.image.resize(p.payload_offset() + 17000);  // a download that stopped inside the main file
+  p.image.resize(p.payload_offset() + 17000);                       // a download that stopped inside the main file
   run_installer(p);
   EXPECT_FALSE(sim_file_exists(in_windows("SAVER.SCR"))) << "no file cut at 17000 of 20000 bytes";
   EXPECT_FALSE(sim_file_exists(in_windows("SAVER.DAT")));

@@ -39,8 +39,7 @@ bool directly_in_windows_dir(const std::string &path) {
   std::string lower = sim_lower(path);
   if (lower.compare(0, dir.size(), dir) != 0) return false;
   std::string name = lower.substr(dir.size());
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of("\\/:") == std::string::npos;
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string::npos;
 }
 
 void collect_files(InstallOutcome *outcome) {
@@ -71,8 +70,7 @@ InstallOutcome install_in_fresh_world(const Bytes &image, const uint8_t *scrambl
     if ((call.access & GENERIC_WRITE) != 0 && !directly_in_windows_dir(call.path))
       outcome.outside_writes.push_back("opened for writing: " + call.path);
   for (const SimSystemParameter &call : sim().system_parameters) outcome.registered |= call.ok;
-  outcome.registered |=
-      !sim_profile_string(sim().windows_dir + "\\system.ini", "boot", "SCRNSAVE.EXE").empty();
+  outcome.registered |= !sim_profile_string(sim().windows_dir + "\\system.ini", "boot", "SCRNSAVE.EXE").empty();
   collect_files(&outcome);
   return outcome;
 }

@@ -47,6 +47,5 @@ struct InstallOutcome {
 // A fresh simulated world in which the install may write at most disk_space
 // bytes (-1: no limit), then run_installer. The world is left as the run left
 // it, for further inspection.
-InstallOutcome install_in_fresh_world(const Bytes &image, const uint8_t *scrambled_record,
-                                      int64_t disk_space = -1);
+InstallOutcome install_in_fresh_world(const Bytes &image, const uint8_t *scrambled_record, int64_t disk_space = -1);
 InstallOutcome install_in_fresh_world(const TestPackage &package, int64_t disk_space = -1);

@@ -73,6 +73,4 @@ DecodeResult decode_bytes(const std::vector<uint8_t> &packed, size_t offset) {
   return result;
 }
 
-std::vector<uint8_t> bytes_of(const std::string &text) {
-  return std::vector<uint8_t>(text.begin(), text.end());
-}
+std::vector<uint8_t> bytes_of(const std::string &text) { return std::vector<uint8_t>(text.begin(), text.end()); }

@@ -23,7 +23,9 @@ InstallConfig TestPackage::record() const {
   return result;
 }
 
-void TestPackage::set_record(const InstallConfig &record) { write_stored_record(&record, image.data() + record_offset); }
+void TestPackage::set_record(const InstallConfig &record) {
+  write_stored_record(&record, image.data() + record_offset);
+}
 
 uint32_t TestPackage::word(int32_t offset) const {
   InstallConfig r = record();

@@ -63,8 +63,7 @@ std::map<std::string, Bytes> expected_files(const PackageRequest &request);
 // payload freely. compressed_package takes the main file's parts as they are;
 // an empty part 2 or 3 is left out (part 3 may follow part 1 directly).
 TestPackage stored_package(const Bytes &main, const Bytes &second, const Bytes *extra = nullptr);
-TestPackage compressed_package(const std::vector<Bytes> &main_parts, const Bytes &second,
-                               const Bytes *extra = nullptr);
+TestPackage compressed_package(const std::vector<Bytes> &main_parts, const Bytes &second, const Bytes *extra = nullptr);
 
 // One container stream of data, encoded through the simulated files (with the
 // stronger parse when best is set).

@@ -60,8 +60,7 @@ TEST(MemoryStreams, ListsBackToBackStreamsAndStopsAtTrailingBytes) {
   }
   EXPECT_EQ(listing.end_offset, end);
   EXPECT_FALSE(listing.stopped_by.ok);
-  EXPECT_NE(listing.stopped_by.problem.find("no block signature at offset " + std::to_string(end)),
-            std::string::npos)
+  EXPECT_NE(listing.stopped_by.problem.find("no block signature at offset " + std::to_string(end)), std::string::npos)
       << listing.stopped_by.problem;
 
   image.resize(end);  // the last stream ends the file: a clean end
@@ -89,8 +88,8 @@ TEST(MemoryStreams, NamesTheFaultAndWhereItLies) {
   };
   cases.push_back({"data byte of the second data block", damaged(second_block + 50, good[second_block + 50] ^ 1), 0,
                    "checksum mismatch in the block at offset 10250"});
-  cases.push_back({"signature of the first data block", damaged(SIZE_BLOCK_LENGTH, 0), 0,
-                   "no block signature at offset 10"});
+  cases.push_back(
+      {"signature of the first data block", damaged(SIZE_BLOCK_LENGTH, 0), 0, "no block signature at offset 10"});
   cases.push_back({"size block length", damaged(4, 9), 0, "at offset 0"});
   cases.push_back({"cut inside the second data block",
                    std::vector<uint8_t>(good.begin(), good.begin() + second_block + 100), 0,

@@ -36,8 +36,8 @@ std::vector<uint8_t> build(const PackageRequest &request) {
   return package;
 }
 
-std::vector<uint8_t> item_content(const std::vector<uint8_t> &package, const PackageReport &report,
-                                  PayloadRole first, PayloadRole last) {
+std::vector<uint8_t> item_content(const std::vector<uint8_t> &package, const PackageReport &report, PayloadRole first,
+                                  PayloadRole last) {
   std::vector<uint8_t> content;
   ToolFile sink = tool_file_vector(&content);
   for (const ItemCheck &item : report.items)
@@ -53,8 +53,8 @@ TEST(Package, BuildsAndReadsBackEveryShape) {
     bool stored;
     bool extra;
     int parts;
-  } shapes[] = {{false, false, 1}, {false, true, 1}, {false, true, 2}, {false, false, 3}, {true, false, 1},
-                {true, true, 1}};
+  } shapes[] = {{false, false, 1}, {false, true, 1}, {false, true, 2},
+                {false, false, 3}, {true, false, 1}, {true, true, 1}};
   for (const Shape &shape : shapes) {
     SCOPED_TRACE(testing::Message() << "stored " << shape.stored << " extra " << shape.extra << " parts "
                                     << shape.parts);
@@ -142,25 +142,38 @@ TEST(Package, RefusesWhatCannotBeRepresented) {
       {"empty name", [](PackageRequest *r) { r->main_name = ""; }, "empty"},
       {"same names", [](PackageRequest *r) { r->second_name = "kestrel.scr"; }, "different names"},
       {"64-character text", [](PackageRequest *r) { r->done_text = std::string(64, 't'); }, "--done"},
-      {"empty extra file", [](PackageRequest *r) {
+      {"empty extra file",
+       [](PackageRequest *r) {
          r->has_extra = true;
          r->extra_name = "X";
          r->extra_file.clear();
-       }, "extra file is empty"},
-      {"fewer main bytes than parts", [](PackageRequest *r) {
+       },
+       "extra file is empty"},
+      {"fewer main bytes than parts",
+       [](PackageRequest *r) {
          r->main_file.resize(2);
          r->main_parts = 3;
-       }, "empty part"},
-      {"parts in stored mode", [](PackageRequest *r) {
+       },
+       "empty part"},
+      {"parts in stored mode",
+       [](PackageRequest *r) {
          r->stored = true;
          r->main_parts = 2;
-       }, "--stored"},
+       },
+       "--stored"},
       {"stub without record", [](PackageRequest *r) { r->stub.assign(5000, 0); }, "no install record"},
-      {"stub with two records", [](PackageRequest *r) {
+      {"stub with two records",
+       [](PackageRequest *r) {
          std::vector<uint8_t> again = stand_in_stub(10, 10);
          r->stub.insert(r->stub.end(), again.begin(), again.end());
-       }, "2 install records"},
-      {"record cut off at the stub's start", [](PackageRequest *r) { r->stub = stand_in_stub(0, 0); r->stub.erase(r->stub.begin()); }, "cut off"},
+       },
+       "2 install records"},
+      {"record cut off at the stub's start",
+       [](PackageRequest *r) {
+         r->stub = stand_in_stub(0, 0);
+         r->stub.erase(r->stub.begin());
+       },
+       "cut off"},
   };
   for (const Case &c : cases) {
     PackageRequest request = sample_request();
