@@ -5,7 +5,7 @@
 uint16_t block_checksum(const uint8_t *data, int32_t count) {
   uint32_t sum = CHECKSUM_SEED;
   for (int32_t i = 0; i < count; i++) sum += data[i];
-  return (uint16_t)sum;
+  return static_cast<uint16_t>(sum);
 }
 
 BlockHeader read_block_header(const uint8_t *block) {
@@ -19,7 +19,7 @@ BlockHeader read_block_header(const uint8_t *block) {
 void write_block_header(uint8_t *block, int32_t length) {
   write_le16(block, BLOCK_SIGNATURE);
   write_le16(block + 2, block_checksum(block + BLOCK_HEADER_SIZE, length - BLOCK_HEADER_SIZE));
-  write_le16(block + 4, (uint16_t)length);
+  write_le16(block + 4, static_cast<uint16_t>(length));
 }
 
 int32_t check_block(const uint8_t *block, int32_t available) {

@@ -6,32 +6,34 @@ void huffman_init(void) {
   HuffmanModel &m = huffman_model;
   for (int32_t s = 0; s < SYMBOL_COUNT; s++) {
     m.weight[s] = 1;
-    m.child[s] = (uint16_t)(s + NODE_COUNT);
-    m.parent[s + NODE_COUNT] = (uint16_t)s;
+    m.child[s] = static_cast<uint16_t>(s + NODE_COUNT);
+    m.parent[s + NODE_COUNT] = static_cast<uint16_t>(s);
   }
   for (int32_t i = 0, j = SYMBOL_COUNT; j < NODE_COUNT; i += 2, j++) {
-    m.weight[j] = (uint16_t)(m.weight[i] + m.weight[i + 1]);
-    m.child[j] = (uint16_t)i;
-    m.parent[i] = m.parent[i + 1] = (uint16_t)j;
+    m.weight[j] = static_cast<uint16_t>(m.weight[i] + m.weight[i + 1]);
+    m.child[j] = static_cast<uint16_t>(i);
+    m.parent[i] = m.parent[i + 1] = static_cast<uint16_t>(j);
   }
   m.weight[NODE_COUNT] = 0xFFFF;
   m.parent[ROOT_NODE] = 0;
 }
 
+namespace {
+
 // Halves every leaf weight (rounding up) and rebuilds the internal nodes by
 // insertion, so the order by weight holds again with the root near 16K.
-static void huffman_rebuild(void) {
+void huffman_rebuild(void) {
   HuffmanModel &m = huffman_model;
   int32_t j = 0;
   for (int32_t i = 0; i < NODE_COUNT; i++) {
     if (m.child[i] >= NODE_COUNT) {
-      m.weight[j] = (uint16_t)((m.weight[i] + 1) / 2);
+      m.weight[j] = static_cast<uint16_t>((m.weight[i] + 1) / 2);
       m.child[j] = m.child[i];
       j++;
     }
   }
   for (int32_t i = 0, j2 = SYMBOL_COUNT; j2 < NODE_COUNT; i += 2, j2++) {
-    uint32_t f = (uint32_t)m.weight[i] + m.weight[i + 1];
+    uint32_t f = static_cast<uint32_t>(m.weight[i]) + m.weight[i + 1];
     // The new node goes above every node that weighs no more. Positions
     // below j2 are in weight order, and i + 1 weighs less than f, so a
     // binary search over i + 2 .. j2 finds the place.
@@ -47,37 +49,39 @@ static void huffman_rebuild(void) {
       m.weight[t] = m.weight[t - 1];
       m.child[t] = m.child[t - 1];
     }
-    m.weight[k] = (uint16_t)f;
-    m.child[k] = (uint16_t)i;
+    m.weight[k] = static_cast<uint16_t>(f);
+    m.child[k] = static_cast<uint16_t>(i);
   }
   for (int32_t i = 0; i < NODE_COUNT; i++) {
     int32_t a = m.child[i];
-    m.parent[a] = (uint16_t)i;
-    if (a < NODE_COUNT) m.parent[a + 1] = (uint16_t)i;
+    m.parent[a] = static_cast<uint16_t>(i);
+    if (a < NODE_COUNT) m.parent[a + 1] = static_cast<uint16_t>(i);
   }
 }
+
+}  // namespace
 
 // Positions are unsigned so they index without widening.
 void huffman_update_from(size_t x) {
   HuffmanModel &m = huffman_model;
   do {
     uint16_t *at = m.weight + x;
-    uint16_t w = (uint16_t)(*at + 1);  // no count reaches 0xFFFF, the sentinel's
+    uint16_t w = static_cast<uint16_t>(*at + 1);  // no count reaches 0xFFFF, the sentinel's
     *at = w;
     if (w > at[1]) {
       // Move the node to the top of the run that shared its old weight.
       size_t y = x + 1;
       while (w > m.weight[y + 1]) y++;
       m.weight[x] = m.weight[y];
-      m.weight[y] = (uint16_t)w;
+      m.weight[y] = w;
       uint32_t a = m.child[x];
       uint32_t b = m.child[y];
-      m.child[y] = (uint16_t)a;
-      m.child[x] = (uint16_t)b;
-      m.parent[a] = (uint16_t)y;
-      if (a < (uint32_t)NODE_COUNT) m.parent[a + 1] = (uint16_t)y;
-      m.parent[b] = (uint16_t)x;
-      if (b < (uint32_t)NODE_COUNT) m.parent[b + 1] = (uint16_t)x;
+      m.child[y] = static_cast<uint16_t>(a);
+      m.child[x] = static_cast<uint16_t>(b);
+      m.parent[a] = static_cast<uint16_t>(y);
+      if (a < static_cast<uint32_t>(NODE_COUNT)) m.parent[a + 1] = static_cast<uint16_t>(y);
+      m.parent[b] = static_cast<uint16_t>(x);
+      if (b < static_cast<uint32_t>(NODE_COUNT)) m.parent[b + 1] = static_cast<uint16_t>(x);
       x = y;
     }
     x = m.parent[x];

@@ -111,7 +111,7 @@ void read_text(uint32_t wanted, uint32_t keep_from) {
       memset(e.text + (e.text_end - e.text_base), 0, TEXT_PAD);
       return;
     }
-    e.text[e.text_end - e.text_base] = (uint8_t)byte;
+    e.text[e.text_end - e.text_base] = static_cast<uint8_t>(byte);
     e.text_end++;
   }
 }
@@ -119,7 +119,7 @@ void read_text(uint32_t wanted, uint32_t keep_from) {
 // ---- Match finder -----------------------------------------------------------
 
 inline uint32_t hash3(const uint8_t *p) {
-  uint32_t v = (uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2];
+  uint32_t v = static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
   return (v * 2654435761u) >> (32 - HASH_BITS);
 }
 
@@ -151,8 +151,8 @@ void find_matches(uint32_t t) {
     while (length < LOOKAHEAD_SIZE && other[length] == key[length]) length++;
     if (length > longest) {
       longest = length;
-      out[count].length = (uint8_t)length;
-      out[count].distance = (uint16_t)distance;
+      out[count].length = static_cast<uint8_t>(length);
+      out[count].distance = static_cast<uint16_t>(distance);
       count++;
     }
     if (length == LOOKAHEAD_SIZE) {  // same 60 bytes: t takes the node's place
@@ -172,7 +172,7 @@ void find_matches(uint32_t t) {
       larger_length = length;
     }
   }
-  e.pair_count[t % MATCH_RING] = (uint8_t)count;
+  e.pair_count[t % MATCH_RING] = static_cast<uint8_t>(count);
 }
 
 // ---- Prices -------------------------------------------------------------------
@@ -183,7 +183,7 @@ void measure_symbols(void) {
   BestEncoder &e = best;
   const HuffmanModel &m = huffman_model;
   e.node_depth[ROOT_NODE] = 0;
-  for (int32_t x = ROOT_NODE - 1; x >= 0; x--) e.node_depth[x] = (uint8_t)(e.node_depth[m.parent[x]] + 1);
+  for (int32_t x = ROOT_NODE - 1; x >= 0; x--) e.node_depth[x] = static_cast<uint8_t>(e.node_depth[m.parent[x]] + 1);
   for (int32_t s = 0; s < SYMBOL_COUNT; s++) e.symbol_bits[s] = e.node_depth[m.parent[NODE_COUNT + s]];
 }
 
@@ -216,14 +216,14 @@ int32_t plan(uint32_t start, int32_t span) {
         uint32_t price = base + e.symbol_bits[length + MATCH_SYMBOL_BASE];
         if (price < e.cost[i + length]) {
           e.cost[i + length] = price;
-          e.step_length[i + length] = (uint8_t)length;
+          e.step_length[i + length] = static_cast<uint8_t>(length);
           e.step_distance[i + length] = pair[k].distance;
         }
       }
     }
   }
   int32_t items = 0;
-  for (int32_t at = span; at > 0; at -= e.step_length[at]) e.path[items++] = (uint16_t)at;
+  for (int32_t at = span; at > 0; at -= e.step_length[at]) e.path[items++] = static_cast<uint16_t>(at);
   return items;
 }
 
@@ -244,7 +244,7 @@ uint32_t code_items(uint32_t start, int32_t items, int32_t limit) {
     }
     at = end;
   }
-  return start + (uint32_t)at;
+  return start + static_cast<uint32_t>(at);
 }
 
 }  // namespace
@@ -264,9 +264,9 @@ void lzhuf_encode_best(void) {
     read_text(start + PARSE_SPAN + TEXT_PAD, start < e.next_insert ? start : e.next_insert);
     if (start >= e.text_end) break;
     uint32_t left = e.text_end - start;
-    bool last = e.input_ended && left <= (uint32_t)PARSE_SPAN;
-    int32_t span = last ? (int32_t)left : PARSE_SPAN;
-    for (; e.next_insert < start + (uint32_t)span; e.next_insert++) find_matches(e.next_insert);
+    bool last = e.input_ended && left <= static_cast<uint32_t>(PARSE_SPAN);
+    int32_t span = last ? static_cast<int32_t>(left) : PARSE_SPAN;
+    for (; e.next_insert < start + static_cast<uint32_t>(span); e.next_insert++) find_matches(e.next_insert);
     measure_symbols();
     int32_t items = plan(start, span);
     start = code_items(start, items, last ? span : PARSE_BLOCK);

@@ -28,8 +28,10 @@ struct BitReader {
   int32_t count;
 };
 
+namespace {
+
 // Tops the buffer up from the current block without reading a new one.
-static inline void fill_from_block(BitReader &in) {
+inline void fill_from_block(BitReader &in) {
   StreamState &s = stream_state;
   int32_t position = s.read_position;
   int32_t taken;
@@ -46,7 +48,7 @@ static inline void fill_from_block(BitReader &in) {
   {
     int32_t end = s.read_end;
     while (in.count <= 56 && position < end) {
-      in.bits |= (uint64_t)transfer_buffer[position++] << (56 - in.count);
+      in.bits |= static_cast<uint64_t>(transfer_buffer[position++]) << (56 - in.count);
       in.count += 8;
     }
     taken = position - s.read_position;
@@ -62,18 +64,18 @@ static inline void fill_from_block(BitReader &in) {
 // Makes sure at least `need` (1..8) bits are buffered, reading the next
 // block if the current one is used up. Missing input reads as zero bits and
 // has already failed the stream.
-static inline void need_bits(BitReader &in, int32_t need) {
+inline void need_bits(BitReader &in, int32_t need) {
   if (in.count >= need) return;
   fill_from_block(in);
   if (in.count >= need) return;
   int32_t byte = stream_get_byte();
   if (byte < 0) byte = 0;
-  in.bits |= (uint64_t)byte << (56 - in.count);
+  in.bits |= static_cast<uint64_t>(byte) << (56 - in.count);
   in.count += 8;
 }
 
-static inline uint32_t take_bits(BitReader &in, int32_t n) {
-  uint32_t value = (uint32_t)(in.bits >> (64 - n));
+inline uint32_t take_bits(BitReader &in, int32_t n) {
+  uint32_t value = static_cast<uint32_t>(in.bits >> (64 - n));
   in.bits <<= n;
   in.count -= n;
   return value;
@@ -84,38 +86,38 @@ static inline uint32_t take_bits(BitReader &in, int32_t n) {
 // A symbol whose whole code is in the buffer: one child lookup per bit,
 // then the model's update from the leaf up. Returns -1 for a walk deeper
 // than any tree of the model can be.
-static inline int32_t decode_symbol_buffered(BitReader &in) {
+inline int32_t decode_symbol_buffered(BitReader &in) {
   const uint16_t *child = huffman_model.child;
   uint64_t bits = in.bits;
   uint32_t x = child[ROOT_NODE];
   int32_t depth = 0;
   do {
-    x = child[x + (uint32_t)(bits >> 63)];
+    x = child[x + static_cast<uint32_t>(bits >> 63)];
     bits <<= 1;
     depth++;
-  } while (x < (uint32_t)NODE_COUNT);
+  } while (x < static_cast<uint32_t>(NODE_COUNT));
   in.bits = bits;
   in.count -= depth;
   if (depth > MAX_CODE_BITS) return -1;
-  huffman_update((int32_t)x - NODE_COUNT);
-  return (int32_t)x - NODE_COUNT;
+  huffman_update(static_cast<int32_t>(x) - NODE_COUNT);
+  return static_cast<int32_t>(x) - NODE_COUNT;
 }
 
 // The same bit by bit, near the end of a block.
-static int32_t decode_symbol_checked(BitReader &in) {
+int32_t decode_symbol_checked(BitReader &in) {
   const uint16_t *child = huffman_model.child;
   uint32_t x = child[ROOT_NODE];
   do {
     need_bits(in, 1);
     x = child[x + take_bits(in, 1)];
-  } while (x < (uint32_t)NODE_COUNT);
-  huffman_update((int32_t)x - NODE_COUNT);
-  return (int32_t)x - NODE_COUNT;
+  } while (x < static_cast<uint32_t>(NODE_COUNT));
+  huffman_update(static_cast<int32_t>(x) - NODE_COUNT);
+  return static_cast<int32_t>(x) - NODE_COUNT;
 }
 
 // The first 8 bits hold the high part's code (3..8 bits) and the start of
 // the 6 plain low bits; the rest of the low bits follow.
-static inline uint32_t decode_position(BitReader &in, bool checked) {
+inline uint32_t decode_position(BitReader &in, bool checked) {
   if (checked) need_bits(in, 8);
   uint32_t b = take_bits(in, 8);
   uint32_t high = POSITION_PREFIX_HIGH[b];
@@ -130,6 +132,8 @@ static inline uint32_t decode_position(BitReader &in, bool checked) {
   }
   return (high << 6) | (b & 0x3F);
 }
+
+}  // namespace
 
 // ---- Output -----------------------------------------------------------------
 // Decoded bytes go straight into the driver's output buffer, which also
@@ -149,7 +153,9 @@ struct Output {
   int32_t counted_from;  // bytes from here on are not yet counted
 };
 
-static void count_output(Output &out, int32_t end) {
+namespace {
+
+void count_output(Output &out, int32_t end) {
   StreamState &s = stream_state;
   s.byte_counter += end - out.counted_from;
   out.counted_from = end;
@@ -159,7 +165,7 @@ static void count_output(Output &out, int32_t end) {
   }
 }
 
-static void output_full(Output &out) {
+void output_full(Output &out) {
   count_output(out, BLOCK_SIZE - 1);
   stream_state.write_position = BLOCK_SIZE;
   stream_flush_block();
@@ -171,11 +177,12 @@ static void output_full(Output &out) {
 // Copies of 8 or more back go 8 bytes at a time, which reads nothing the
 // same step writes; those steps may write up to 7 bytes past the copy, into
 // buffer bytes a full buffer old that no copy reaches.
-static inline void copy_match(Output &out, uint32_t distance, uint32_t length) {
-  int32_t from = out.position - (int32_t)distance;
+inline void copy_match(Output &out, uint32_t distance, uint32_t length) {
+  int32_t from = out.position - static_cast<int32_t>(distance);
   if (from < 0) from += BLOCK_SIZE;
   uint8_t *to = out.bytes + out.position;
-  if (out.position + (int32_t)length + 8 <= BLOCK_SIZE && from + (int32_t)length + 8 <= BLOCK_SIZE) {
+  if (out.position + static_cast<int32_t>(length) + 8 <= BLOCK_SIZE &&
+      from + static_cast<int32_t>(length) + 8 <= BLOCK_SIZE) {
     const uint8_t *source = out.bytes + from;
     if (distance >= 8) {
       for (uint32_t k = 0; k < length; k += 8) memcpy(to + k, source + k, 8);
@@ -184,7 +191,7 @@ static inline void copy_match(Output &out, uint32_t distance, uint32_t length) {
     } else {
       for (uint32_t k = 0; k < length; k++) to[k] = source[k];
     }
-    out.position += (int32_t)length;
+    out.position += static_cast<int32_t>(length);
     return;
   }
   // Near the buffer's end: byte by byte, round the end, writing it out when full.
@@ -195,6 +202,8 @@ static inline void copy_match(Output &out, uint32_t distance, uint32_t length) {
     if (out.position == BLOCK_SIZE) output_full(out);
   }
 }
+
+}  // namespace
 
 // ---- Decode loop ----------------------------------------------------------
 
@@ -220,14 +229,14 @@ void lzhuf_decode(void) {
       break;
     }
     if (symbol < 256) {
-      out.bytes[out.position++] = (uint8_t)symbol;
+      out.bytes[out.position++] = static_cast<uint8_t>(symbol);
       if (out.position == BLOCK_SIZE) output_full(out);
       remaining--;
       continue;
     }
     uint32_t distance = decode_position(in, checked) + 1;
     if (s.block_failed) break;
-    uint32_t length = (uint32_t)(symbol - MATCH_SYMBOL_BASE);
+    uint32_t length = static_cast<uint32_t>(symbol - MATCH_SYMBOL_BASE);
     // A match that runs past the declared size is malformed: the stream
     // fails, and none of the match is written.
     if (length > remaining) {

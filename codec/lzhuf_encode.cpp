@@ -13,11 +13,15 @@ LzhufDictionary lzhuf_dictionary;
 
 // ---- Dictionary -----------------------------------------------------------
 
-static void dictionary_init(void) {
+namespace {
+
+void dictionary_init(void) {
   LzhufDictionary &d = lzhuf_dictionary;
   for (int32_t i = TREE_ROOTS; i < TREE_ROOTS + 256; i++) d.tree_right[i] = TREE_NIL;
   for (int32_t i = 0; i < WINDOW_SIZE; i++) d.tree_parent[i] = TREE_NIL;
 }
+
+}  // namespace
 
 // ---- String comparison ------------------------------------------------------
 // Strings are compared 8 bytes at a time as big-endian numbers ("order
@@ -29,22 +33,24 @@ static void dictionary_init(void) {
 #error "the encoder's word comparison needs a little-endian GCC-compatible compiler"
 #endif
 
-static inline uint64_t load_word(const uint8_t *p) {
+namespace {
+
+inline uint64_t load_word(const uint8_t *p) {
   uint64_t word;
   memcpy(&word, p, 8);
   return word;
 }
 
-static inline uint64_t load_order_word(const uint8_t *p) { return __builtin_bswap64(load_word(p)); }
+inline uint64_t load_order_word(const uint8_t *p) { return __builtin_bswap64(load_word(p)); }
 
 // Bytes the two different order words share at their start, 0..7.
-static inline int32_t equal_leading_bytes(uint64_t x, uint64_t y) { return __builtin_clzll(x ^ y) >> 3; }
+inline int32_t equal_leading_bytes(uint64_t x, uint64_t y) { return __builtin_clzll(x ^ y) >> 3; }
 
 // Index (from `from` up to 59) of the first byte where the strings at a and
 // b differ, 60 when they agree up to byte 59. *greater is 1 when a's string
 // orders after b's or equals it, else 0. Words are compared as they lie in
 // memory and put in order only where they differ.
-static int32_t compare_from(const uint8_t *a, const uint8_t *b, int32_t from, int32_t *greater) {
+int32_t compare_from(const uint8_t *a, const uint8_t *b, int32_t from, int32_t *greater) {
   for (int32_t i = from; i < LOOKAHEAD_SIZE; i += 8) {
     // The last word is the one ending at byte 59; bytes it re-reads agree.
     int32_t at = i < LOOKAHEAD_SIZE - 8 ? i : LOOKAHEAD_SIZE - 8;
@@ -67,20 +73,18 @@ static int32_t compare_from(const uint8_t *a, const uint8_t *b, int32_t from, in
 // nearness, kept by a running maximum. Length in the high bits, nearness
 // (4096 - distance, from 1 for the farthest to 4095 for the nearest) in the
 // low 12 bits.
-static inline int32_t match_score(int32_t length, int32_t r, int32_t p) {
-  return (length << 12) | ((p - r) & WINDOW_MASK);
-}
+inline int32_t match_score(int32_t length, int32_t r, int32_t p) { return (length << 12) | ((p - r) & WINDOW_MASK); }
 
-static inline void keep_better(int32_t *best, int32_t length, int32_t r, int32_t p) {
+inline void keep_better(int32_t *best, int32_t length, int32_t r, int32_t p) {
   int32_t score = match_score(length, r, p);
   *best = score > *best ? score : *best;
 }
 
-static inline void attach_leaf(int32_t p, int32_t r, bool right_side) {
+inline void attach_leaf(int32_t p, int32_t r, bool right_side) {
   LzhufDictionary &d = lzhuf_dictionary;
   uint16_t *links = right_side ? d.tree_right : d.tree_left;
-  links[p] = (uint16_t)r;
-  d.tree_parent[r] = (uint16_t)p;
+  links[p] = static_cast<uint16_t>(r);
+  d.tree_parent[r] = static_cast<uint16_t>(p);
 }
 
 // Each step compares the order words of bytes 1..8, kept per node since its
@@ -91,7 +95,7 @@ static inline void attach_leaf(int32_t p, int32_t r, bool right_side) {
 // position of an item; the positions a match skips over are inserted
 // without it.
 template <bool FIND_MATCH>
-static inline void dictionary_insert(int32_t r) {
+inline void dictionary_insert(int32_t r) {
   LzhufDictionary &d = lzhuf_dictionary;
   const uint8_t *key = window + r;
   const uint64_t key_order = load_order_word(key + 1);
@@ -120,7 +124,7 @@ static inline void dictionary_insert(int32_t r) {
     bool right_side;
     if (node_order < key_order) {
       if (FIND_MATCH && node_order >= shares_low)
-        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, (int32_t)node);
+        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, static_cast<int32_t>(node));
       size_t next = d.tree_right[node];
       if (next != TREE_NIL) {
         node = next;
@@ -131,8 +135,8 @@ static inline void dictionary_insert(int32_t r) {
       int32_t greater;
       // The node's string addressed from the key's, so that both loads of a
       // word share one base register.
-      int32_t length = compare_from(key, key + ((ptrdiff_t)node - r), 9, &greater);
-      if (FIND_MATCH) keep_better(&best, length, r, (int32_t)node);
+      int32_t length = compare_from(key, key + (static_cast<ptrdiff_t>(node) - r), 9, &greater);
+      if (FIND_MATCH) keep_better(&best, length, r, static_cast<int32_t>(node));
       if (length >= LOOKAHEAD_SIZE) {
         full_match = true;
         break;
@@ -145,7 +149,7 @@ static inline void dictionary_insert(int32_t r) {
       right_side = greater;
     } else {
       if (FIND_MATCH && node_order <= shares_high)
-        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, (int32_t)node);
+        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, static_cast<int32_t>(node));
       size_t next = d.tree_left[node];
       if (next != TREE_NIL) {
         node = next;
@@ -153,33 +157,33 @@ static inline void dictionary_insert(int32_t r) {
       }
       right_side = false;
     }
-    attach_leaf((int32_t)node, r, right_side);
+    attach_leaf(static_cast<int32_t>(node), r, right_side);
     break;
   }
-  p = (int32_t)node;
+  p = static_cast<int32_t>(node);
   if (FIND_MATCH) {
     int32_t best_length = best >> 12;
-    d.best_match_length = (int16_t)(best_length > MATCH_THRESHOLD ? best_length : 0);
-    d.best_match_offset = (uint16_t)(WINDOW_SIZE - (best & 0xFFF) - 1);
+    d.best_match_length = static_cast<int16_t>(best_length > MATCH_THRESHOLD ? best_length : 0);
+    d.best_match_offset = static_cast<uint16_t>(WINDOW_SIZE - (best & 0xFFF) - 1);
   }
   if (!full_match) return;
   // Same 60-byte string: r takes p's place and p leaves the tree.
   d.tree_parent[r] = d.tree_parent[p];
   d.tree_left[r] = d.tree_left[p];
   d.tree_right[r] = d.tree_right[p];
-  d.tree_parent[d.tree_left[p]] = (uint16_t)r;
-  d.tree_parent[d.tree_right[p]] = (uint16_t)r;
+  d.tree_parent[d.tree_left[p]] = static_cast<uint16_t>(r);
+  d.tree_parent[d.tree_right[p]] = static_cast<uint16_t>(r);
   if (d.tree_right[d.tree_parent[p]] == p)
-    d.tree_right[d.tree_parent[p]] = (uint16_t)r;
+    d.tree_right[d.tree_parent[p]] = static_cast<uint16_t>(r);
   else
-    d.tree_left[d.tree_parent[p]] = (uint16_t)r;
+    d.tree_left[d.tree_parent[p]] = static_cast<uint16_t>(r);
   d.tree_parent[p] = TREE_NIL;
 }
 
 // The node's replacement: its only child, or, with two children, the
 // rightmost node of its left subtree. Which case applies is data-dependent,
 // so the common choices are made by selection rather than by branches.
-static inline void dictionary_delete(int32_t p) {
+inline void dictionary_delete(int32_t p) {
   LzhufDictionary &d = lzhuf_dictionary;
   int32_t parent = d.tree_parent[p];
   if (parent == TREE_NIL) return;
@@ -196,19 +200,19 @@ static inline void dictionary_delete(int32_t p) {
       } while (next != TREE_NIL);
       int32_t q_parent = d.tree_parent[q];
       int32_t q_left = d.tree_left[q];
-      d.tree_right[q_parent] = (uint16_t)q_left;
-      d.tree_parent[q_left] = (uint16_t)q_parent;
-      d.tree_left[q] = (uint16_t)left;
-      d.tree_parent[left] = (uint16_t)q;
+      d.tree_right[q_parent] = static_cast<uint16_t>(q_left);
+      d.tree_parent[q_left] = static_cast<uint16_t>(q_parent);
+      d.tree_left[q] = static_cast<uint16_t>(left);
+      d.tree_parent[left] = static_cast<uint16_t>(q);
     }
-    d.tree_right[q] = (uint16_t)right;
-    d.tree_parent[right] = (uint16_t)q;
+    d.tree_right[q] = static_cast<uint16_t>(right);
+    d.tree_parent[right] = static_cast<uint16_t>(q);
   } else {
     q = left ^ right ^ TREE_NIL;  // the one child, or TREE_NIL for a leaf
   }
-  d.tree_parent[q] = (uint16_t)parent;
+  d.tree_parent[q] = static_cast<uint16_t>(parent);
   uint16_t *links = d.tree_right[parent] == p ? d.tree_right : d.tree_left;
-  links[parent] = (uint16_t)q;
+  links[parent] = static_cast<uint16_t>(q);
   d.tree_parent[p] = TREE_NIL;
 }
 
@@ -218,22 +222,24 @@ static inline void dictionary_delete(int32_t p) {
 // byte sequence as writing each byte as soon as it is complete.
 
 // Appends the top n bits (1..16) of a 16-bit code.
-static inline void write_bits(int32_t n, uint32_t code) {
+inline void write_bits(int32_t n, uint32_t code) {
   StreamState &s = stream_state;
   s.out_bit_buffer |= (code << 16) >> s.out_bit_count;
   s.out_bit_count += n;
   if (s.out_bit_count >= 16) {
-    stream_put_byte((int32_t)(s.out_bit_buffer >> 24));
-    stream_put_byte((int32_t)((s.out_bit_buffer >> 16) & 0xFF));
+    stream_put_byte(static_cast<int32_t>(s.out_bit_buffer >> 24));
+    stream_put_byte(static_cast<int32_t>((s.out_bit_buffer >> 16) & 0xFF));
     s.out_bit_buffer <<= 16;
     s.out_bit_count -= 16;
   }
 }
 
+}  // namespace
+
 void flush_bits(void) {
   StreamState &s = stream_state;
   while (s.out_bit_count > 0) {
-    stream_put_byte((int32_t)(s.out_bit_buffer >> 24));
+    stream_put_byte(static_cast<int32_t>(s.out_bit_buffer >> 24));
     s.out_bit_buffer <<= 8;
     s.out_bit_count -= 8;
   }
@@ -242,9 +248,11 @@ void flush_bits(void) {
 
 // ---- Items ----------------------------------------------------------------
 
+namespace {
+
 // Sends the path from the leaf to the root, root end first; codes can be
 // deeper than 16 levels with skewed counts, and then go out in two pieces.
-static inline void write_code(uint32_t code, int32_t n) {
+inline void write_code(uint32_t code, int32_t n) {
   if (n > 16) {  // at most 22 levels, so the 32-bit code holds it
     write_bits(16, (code >> (n - 16)) & 0xFFFF);
     write_bits(n - 16, (code << (32 - n)) & 0xFFFF);
@@ -252,6 +260,8 @@ static inline void write_code(uint32_t code, int32_t n) {
     write_bits(n, code << (16 - n));
   }
 }
+
+}  // namespace
 
 // The walk from the leaf up both collects the code and counts the path:
 // while no node has to move, the tree keeps its shape, so the model's update
@@ -265,7 +275,7 @@ void encode_symbol(int32_t symbol) {
   size_t k = m.parent[symbol + NODE_COUNT];
   if (m.weight[ROOT_NODE] == REBUILD_LIMIT) {  // the update rebuilds the tree first
     do {
-      code |= (uint32_t)(k & 1) << n++;
+      code |= static_cast<uint32_t>(k & 1) << n++;
       k = m.parent[k];
     } while (k != ROOT_NODE);
     write_code(code, n);
@@ -273,9 +283,9 @@ void encode_symbol(int32_t symbol) {
     return;
   }
   for (;;) {
-    code |= (uint32_t)(k & 1) << n++;
+    code |= static_cast<uint32_t>(k & 1) << n++;
     uint16_t *at = m.weight + k;
-    uint16_t w = (uint16_t)(*at + 1);
+    uint16_t w = static_cast<uint16_t>(*at + 1);
     if (w > at[1]) break;
     *at = w;
     k = m.parent[k];
@@ -286,7 +296,7 @@ void encode_symbol(int32_t symbol) {
     }
   }
   size_t moving = k;
-  for (k = m.parent[k]; k != ROOT_NODE; k = m.parent[k]) code |= (uint32_t)(k & 1) << n++;
+  for (k = m.parent[k]; k != ROOT_NODE; k = m.parent[k]) code |= static_cast<uint32_t>(k & 1) << n++;
   write_code(code, n);
   huffman_update_from(moving);
 }
@@ -295,7 +305,7 @@ void encode_symbol(int32_t symbol) {
 void encode_position(uint32_t offset) {
   uint32_t high = offset >> 6;
   int32_t length = POSITION_CODE_LENGTH[high];
-  write_bits(length + 6, ((uint32_t)POSITION_CODE[high] << 8) | ((offset & 0x3F) << (10 - length)));
+  write_bits(length + 6, (static_cast<uint32_t>(POSITION_CODE[high]) << 8) | ((offset & 0x3F) << (10 - length)));
 }
 
 // ---- Encode loop ----------------------------------------------------------
@@ -308,7 +318,9 @@ struct Input {
   int32_t counted_to;  // read_position up to which bytes are counted
 };
 
-static void settle_count(Input &in) {
+namespace {
+
+void settle_count(Input &in) {
   StreamState &st = stream_state;
   st.byte_counter += st.read_position - in.counted_to;
   in.counted_to = st.read_position;
@@ -318,7 +330,7 @@ static void settle_count(Input &in) {
   }
 }
 
-static inline int32_t take_byte(Input &in) {
+inline int32_t take_byte(Input &in) {
   StreamState &st = stream_state;
   if (__builtin_expect(st.read_position < st.read_end, 1)) return transfer_buffer[st.read_position++];
   settle_count(in);
@@ -329,12 +341,14 @@ static inline int32_t take_byte(Input &in) {
 
 // Inserts a position the window has advanced to; the match for it is wanted
 // only at the end of an item.
-static inline void insert_position(int32_t r, bool item_end) {
+inline void insert_position(int32_t r, bool item_end) {
   if (item_end)
     dictionary_insert<true>(r);
   else
     dictionary_insert<false>(r);
 }
+
+}  // namespace
 
 void lzhuf_encode(void) {
   LzhufDictionary &d = lzhuf_dictionary;
@@ -349,13 +363,13 @@ void lzhuf_encode(void) {
   while (lookahead < LOOKAHEAD_SIZE) {
     int32_t byte = take_byte(in);
     if (byte < 0) break;
-    window[r + lookahead] = (uint8_t)byte;
+    window[r + lookahead] = static_cast<uint8_t>(byte);
     lookahead++;
   }
   for (int32_t i = 1; i <= LOOKAHEAD_SIZE; i++) dictionary_insert<false>(r - i);
   dictionary_insert<true>(r);
   while (lookahead > 0) {
-    if (d.best_match_length > lookahead) d.best_match_length = (int16_t)lookahead;
+    if (d.best_match_length > lookahead) d.best_match_length = static_cast<int16_t>(lookahead);
     if (d.best_match_length <= MATCH_THRESHOLD) {
       d.best_match_length = 1;
       encode_symbol(window[r]);
@@ -369,8 +383,8 @@ void lzhuf_encode(void) {
       int32_t byte = take_byte(in);
       if (byte < 0) break;
       dictionary_delete(s);
-      window[s] = (uint8_t)byte;
-      if (s < WINDOW_MIRROR) window[s + WINDOW_SIZE] = (uint8_t)byte;
+      window[s] = static_cast<uint8_t>(byte);
+      if (s < WINDOW_MIRROR) window[s + WINDOW_SIZE] = static_cast<uint8_t>(byte);
       s = (s + 1) & WINDOW_MASK;
       r = (r + 1) & WINDOW_MASK;
       done++;

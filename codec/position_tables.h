@@ -30,11 +30,11 @@ constexpr PositionTables build_position_tables() {
     for (int k = 0; k < counts[group]; k++) {
       if (h > 0) code = (code + 1) << (length - previous_length);
       previous_length = length;
-      t.code_length[h] = (uint8_t)length;
-      t.code[h] = (uint8_t)(code << (8 - length));
+      t.code_length[h] = static_cast<uint8_t>(length);
+      t.code[h] = static_cast<uint8_t>(code << (8 - length));
       for (int b = 0; b < (1 << (8 - length)); b++) {
-        t.prefix_high[t.code[h] + b] = (uint8_t)h;
-        t.prefix_length[t.code[h] + b] = (uint8_t)length;
+        t.prefix_high[t.code[h] + b] = static_cast<uint8_t>(h);
+        t.prefix_length[t.code[h] + b] = static_cast<uint8_t>(length);
       }
       h++;
     }

@@ -10,9 +10,11 @@ uint8_t transfer_buffer[TRANSFER_BUFFER_SIZE];
 
 // ---- Input ----------------------------------------------------------------
 
+namespace {
+
 // Ends the input for good: nothing is left to deliver, and every later
 // request gets -1 through the flags without reading.
-static void end_input(void) {
+void end_input(void) {
   StreamState &s = stream_state;
   s.at_end = 1;
   s.input_remaining = 0;
@@ -21,7 +23,7 @@ static void end_input(void) {
 
 // A rejected block, or input the decoder needs that is not there: the decode
 // stops at its next pass and the stream fails.
-static void fail_input(void) {
+void fail_input(void) {
   StreamState &s = stream_state;
   s.block_failed = 1;
   s.input_remaining = 0;
@@ -30,7 +32,7 @@ static void fail_input(void) {
   s.uncompressed_size = 0;
 }
 
-static int32_t read_input(void) {
+int32_t read_input(void) {
   StreamState &s = stream_state;
   int32_t n = stream_file_read(s.input_file, transfer_buffer, s.read_size);
   if (n < 0) n = 0;
@@ -42,7 +44,7 @@ static int32_t read_input(void) {
 // Reads the next block and accepts it, or fails the stream. Blocks are only
 // read on demand, so the read after a stream's last block never happens and
 // consumed_length stays exact whatever follows the stream.
-static int refill_decode(void) {
+int refill_decode(void) {
   StreamState &s = stream_state;
   if (s.last_block_taken) {
     // Only the last block of a stream is short: the bits are not there.
@@ -69,7 +71,7 @@ static int refill_decode(void) {
 
 // Encode: takes the next piece of the input file, at most input_remaining
 // bytes of it.
-static int refill_encode(void) {
+int refill_encode(void) {
   StreamState &s = stream_state;
   if (s.input_remaining <= 0) {
     end_input();
@@ -88,6 +90,8 @@ static int refill_encode(void) {
   return 1;
 }
 
+}  // namespace
+
 int32_t stream_refill_byte(void) {
   StreamState &s = stream_state;
   if (s.at_end | s.block_failed) return -1;
@@ -99,20 +103,22 @@ int32_t stream_refill_byte(void) {
 uint32_t stream_read_size(void) {
   StreamState &s = stream_state;
   uint32_t size = 0;
-  for (int i = 0; i < 4; i++) size |= (uint32_t)(stream_get_byte() & 0xFF) << (8 * i);
-  if (!s.block_failed && size > (uint32_t)MAX_STREAM_SIZE) fail_input();
+  for (int i = 0; i < 4; i++) size |= static_cast<uint32_t>(stream_get_byte() & 0xFF) << (8 * i);
+  if (!s.block_failed && size > static_cast<uint32_t>(MAX_STREAM_SIZE)) fail_input();
   if (s.block_failed) size = 0;
   s.read_size = BLOCK_SIZE;
-  s.output_remaining = (int32_t)size;
+  s.output_remaining = static_cast<int32_t>(size);
   s.uncompressed_size = size;
   return size;
 }
+
+namespace {
 
 // A writer may close a stream whose data fills its last block exactly (or
 // an empty stream) with a header-only block. A stream never starts with a
 // block of length 6, so such a block right behind a decoded stream is
 // counted as part of it.
-static void take_tail_block(void) {
+void take_tail_block(void) {
   StreamState &s = stream_state;
   int32_t n = read_input();
   pump_messages();
@@ -122,7 +128,7 @@ static void take_tail_block(void) {
 
 // ---- Output ---------------------------------------------------------------
 
-static void write_output(int32_t count) {
+void write_output(int32_t count) {
   StreamState &s = stream_state;
   if (s.write_failed) return;
   if (stream_file_write(s.output_file, s.output_buffer, count) != count) {
@@ -135,11 +141,13 @@ static void write_output(int32_t count) {
   }
 }
 
-static void fill_block_header(void) {
+void fill_block_header(void) {
   StreamState &s = stream_state;
   if (s.mode == MODE_ENCODE) write_block_header(s.output_buffer, s.write_position);
   pump_messages();
 }
+
+}  // namespace
 
 void stream_flush_block(void) {
   StreamState &s = stream_state;

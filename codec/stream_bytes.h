@@ -34,23 +34,23 @@ uint32_t stream_read_size(void);
 // that count.
 uint32_t stream_write_size(void);
 
-static inline void stream_count_operation(void) {
+inline void stream_count_operation(void) {
   if (++stream_state.byte_counter == BYTES_PER_PUMP) {
     stream_state.byte_counter = 0;
     pump_messages();
   }
 }
 
-static inline int32_t stream_get_byte(void) {
+inline int32_t stream_get_byte(void) {
   StreamState &s = stream_state;
   if (s.read_position >= s.read_end) return stream_refill_byte();
   stream_count_operation();
   return transfer_buffer[s.read_position++];
 }
 
-static inline void stream_put_byte(int32_t byte) {
+inline void stream_put_byte(int32_t byte) {
   StreamState &s = stream_state;
-  s.output_buffer[s.write_position++] = (uint8_t)byte;
+  s.output_buffer[s.write_position++] = static_cast<uint8_t>(byte);
   if (s.write_position >= s.write_limit) {
     stream_flush_block();
   } else {

@@ -5,14 +5,16 @@
 
 uint32_t stream_write_size(void) {
   StreamState &s = stream_state;
-  uint32_t size = (uint32_t)s.input_remaining;
+  uint32_t size = static_cast<uint32_t>(s.input_remaining);
   // The fourth byte reaches write_limit, so the size block goes out at once.
-  for (int i = 0; i < 4; i++) stream_put_byte((int32_t)((size >> (8 * i)) & 0xFF));
+  for (int i = 0; i < 4; i++) stream_put_byte(static_cast<int32_t>((size >> (8 * i)) & 0xFF));
   s.write_limit = BLOCK_SIZE;
   return size;
 }
 
-static int compress_with(void (*encode)(void), StreamFile input, StreamFile output, int32_t count) {
+namespace {
+
+int compress_with(void (*encode)(void), StreamFile input, StreamFile output, int32_t count) {
   StreamState &s = stream_state;
   if (count < 0) return 0;
   stream_reset(input, output, MODE_ENCODE);
@@ -24,6 +26,8 @@ static int compress_with(void (*encode)(void), StreamFile input, StreamFile outp
   stream_flush_final();
   return !s.input_short && !s.write_failed;
 }
+
+}  // namespace
 
 int compress_stream(StreamFile input, StreamFile output, int32_t count) {
   return compress_with(lzhuf_encode, input, output, count);

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   uint8_t record[CONFIG_SIZE];
   for (int i = 0; i < CONFIG_SIZE; ++i) record[i] = image[i];
   // A generous disk: any install that reaches it has gone wrong.
-  const int64_t disk = 64ll * (int64_t)size + (1 << 20);
+  const int64_t disk = 64ll * static_cast<int64_t>(size) + (1 << 20);
   InstallOutcome outcome = install_in_fresh_world(image, record, disk);
 
   for (const std::string &write : outcome.outside_writes) fprintf(stderr, "fuzz_install: %s\n", write.c_str());

@@ -19,7 +19,9 @@
 
 namespace fs = std::filesystem;
 
-static void save(const fs::path &dir, const std::string &name, const Bytes &bytes) {
+namespace {
+
+void save(const fs::path &dir, const std::string &name, const Bytes &bytes) {
   fs::create_directories(dir);
   FILE *f = fopen((dir / name).c_str(), "wb");
   if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fclose(f) != 0) {
@@ -28,7 +30,7 @@ static void save(const fs::path &dir, const std::string &name, const Bytes &byte
   }
 }
 
-static Bytes build(const Bytes &stub, bool stored, int parts, bool extra, size_t main_size, bool dialog) {
+Bytes build(const Bytes &stub, bool stored, int parts, bool extra, size_t main_size, bool dialog) {
   PackageRequest request;
   request.stub = stub;
   request.main_file = sample_bytes(main_size, 1);
@@ -54,6 +56,8 @@ static Bytes build(const Bytes &stub, bool stored, int parts, bool extra, size_t
   }
   return package;
 }
+
+}  // namespace
 
 int main(int argc, char **argv) {
   if (argc != 2) {

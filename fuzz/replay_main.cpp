@@ -17,7 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 namespace fs = std::filesystem;
 
-static bool run_file(const fs::path &path) {
+namespace {
+
+bool run_file(const fs::path &path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     fprintf(stderr, "replay: cannot read %s\n", path.c_str());
@@ -27,6 +29,8 @@ static bool run_file(const fs::path &path) {
   LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
   return true;
 }
+
+}  // namespace
 
 int main(int argc, char **argv) {
   int ran = 0;

@@ -8,13 +8,15 @@
 // a longer first token is cut (such a path could not be opened anyway).
 enum { ARGV0_BUFFER_SIZE = 1024 };
 
-static char argv0_buffer[ARGV0_BUFFER_SIZE];
+namespace {
+
+char argv0_buffer[ARGV0_BUFFER_SIZE];
 
 // Copies the program name from the start of a command line into out, with the
 // runtime's rules for argv[0]: double quotes switch quoting on and off and are
 // dropped, and the name ends at the first space or tab outside quotes.
 // Returns the number of characters stored (out is always zero-terminated).
-static int parse_program_name(const char *command_line, char *out, int out_size) {
+int parse_program_name(const char *command_line, char *out, int out_size) {
   int length = 0;
   int quoted = 0;
   for (const char *p = command_line; *p != '\0'; ++p) {
@@ -29,7 +31,7 @@ static int parse_program_name(const char *command_line, char *out, int out_size)
   return length;
 }
 
-static void find_argv0(void) {
+void find_argv0(void) {
   const char *command_line = GetCommandLineA();
   int length = 0;
   if (command_line != 0) length = parse_program_name(command_line, argv0_buffer, ARGV0_BUFFER_SIZE);
@@ -41,6 +43,8 @@ static void find_argv0(void) {
     argv0_buffer[got] = '\0';
   }
 }
+
+}  // namespace
 
 const char *startup_argv0(void) { return argv0_buffer; }
 

@@ -27,7 +27,7 @@ struct BitWriter {
   size_t bit = 0;
   void put(int value) {
     if (bit % 8 == 0) bytes.push_back(0);
-    if (value) bytes.back() |= (uint8_t)(0x80 >> (bit % 8));
+    if (value) bytes.back() |= static_cast<uint8_t>(0x80 >> (bit % 8));
     bit++;
   }
   void put_bits(int n, int value) {
@@ -63,7 +63,7 @@ std::vector<Item> parse_items(const std::vector<uint8_t> &bits, uint32_t size) {
         if (in.take(length) == POSITION_CODE[h] >> (8 - length)) high = h;
       }
       item.offset = high * 64 + in.take(6);
-      produced += (uint64_t)(item.symbol - 253);
+      produced += static_cast<uint64_t>(item.symbol - 253);
     }
     items.push_back(item);
   }
@@ -88,20 +88,26 @@ std::vector<uint8_t> write_items(const std::vector<Item> &items) {
   return out.bytes;
 }
 
-static void append_block(std::vector<uint8_t> &out, const uint8_t *data, size_t count) {
+namespace {
+
+void append_block(std::vector<uint8_t> &out, const uint8_t *data, size_t count) {
   size_t at = out.size();
   out.resize(at + BLOCK_HEADER_SIZE);
   out.insert(out.end(), data, data + count);
-  write_block_header(out.data() + at, (int32_t)(count + BLOCK_HEADER_SIZE));
+  write_block_header(out.data() + at, static_cast<int32_t>(count + BLOCK_HEADER_SIZE));
 }
+
+}  // namespace
 
 std::vector<uint8_t> wrap_container(uint32_t size, const std::vector<uint8_t> &bits, bool tail_block) {
   std::vector<uint8_t> out;
-  uint8_t size_bytes[4] = {(uint8_t)size, (uint8_t)(size >> 8), (uint8_t)(size >> 16), (uint8_t)(size >> 24)};
+  uint8_t size_bytes[4] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
+                           static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 24)};
   append_block(out, size_bytes, 4);
   size_t at = 0;
   while (at < bits.size()) {
-    size_t n = bits.size() - at < (size_t)BLOCK_DATA_SIZE ? bits.size() - at : (size_t)BLOCK_DATA_SIZE;
+    size_t n = bits.size() - at < static_cast<size_t>(BLOCK_DATA_SIZE) ? bits.size() - at
+                                                                       : static_cast<size_t>(BLOCK_DATA_SIZE);
     append_block(out, bits.data() + at, n);
     at += n;
   }
@@ -114,10 +120,10 @@ std::vector<uint8_t> unwrap_container(const std::vector<uint8_t> &packed) {
   size_t at = SIZE_BLOCK_LENGTH;
   while (at + BLOCK_HEADER_SIZE <= packed.size()) {
     size_t length = packed[at + 4] | (packed[at + 5] << 8);
-    if (length <= (size_t)BLOCK_HEADER_SIZE || at + length > packed.size()) break;
+    if (length <= static_cast<size_t>(BLOCK_HEADER_SIZE) || at + length > packed.size()) break;
     bits.insert(bits.end(), packed.begin() + at + BLOCK_HEADER_SIZE, packed.begin() + at + length);
     at += length;
-    if (length < (size_t)BLOCK_SIZE) break;
+    if (length < static_cast<size_t>(BLOCK_SIZE)) break;
   }
   return bits;
 }

@@ -6,7 +6,11 @@
 #include "bench/corpus.h"
 #include "tests/support/memory_files.h"
 
-static const size_t DEFAULT_TOTAL = 1501073;  // the greedy parse over the whole corpus
+namespace {
+
+const size_t DEFAULT_TOTAL = 1501073;  // the greedy parse over the whole corpus
+
+}  // namespace
 
 TEST(CorpusRoundTrip, DefaultAndBest) {
   size_t totals[2] = {0, 0};
@@ -17,7 +21,7 @@ TEST(CorpusRoundTrip, DefaultAndBest) {
       ASSERT_EQ(ok, 1) << file.name;
       DecodeResult r = decode_bytes(packed);
       ASSERT_EQ(r.ok, 1) << file.name << (best ? " best" : " default");
-      ASSERT_EQ((size_t)r.consumed_length, packed.size()) << file.name;
+      ASSERT_EQ(static_cast<size_t>(r.consumed_length), packed.size()) << file.name;
       ASSERT_TRUE(r.output == file.bytes) << file.name << (best ? " best" : " default") << ": output differs";
       totals[best] += packed.size();
     }

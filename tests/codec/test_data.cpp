@@ -14,14 +14,14 @@ const char *const WORDS[] = {"the ", "screen ", "saver ",  "window ", "install "
                              "a ",   "block ",  "stream ", "\r\n",    "Kestrune ", "is "};
 
 void append_random(std::vector<uint8_t> &out, size_t n, std::mt19937 &rng) {
-  for (size_t i = 0; i < n; i++) out.push_back((uint8_t)rng());
+  for (size_t i = 0; i < n; i++) out.push_back(static_cast<uint8_t>(rng()));
 }
 
 void append_runs(std::vector<uint8_t> &out, size_t n, std::mt19937 &rng) {
   while (n > 0) {
     size_t run = 1 + rng() % 300;
     if (run > n) run = n;
-    out.insert(out.end(), run, (uint8_t)(rng() % 4));
+    out.insert(out.end(), run, static_cast<uint8_t>(rng() % 4));
     n -= run;
   }
 }
@@ -30,7 +30,7 @@ void append_text(std::vector<uint8_t> &out, size_t n, std::mt19937 &rng) {
   size_t end = out.size() + n;
   while (out.size() < end) {
     const char *w = WORDS[rng() % (sizeof WORDS / sizeof WORDS[0])];
-    for (; *w && out.size() < end; w++) out.push_back((uint8_t)*w);
+    for (; *w && out.size() < end; w++) out.push_back(static_cast<uint8_t>(*w));
   }
 }
 
@@ -47,7 +47,7 @@ void append_executable(std::vector<uint8_t> &out, size_t n, std::mt19937 &rng) {
       default:
         out.push_back(OPCODES[rng() % sizeof OPCODES]);
         address += rng() % 64;
-        for (int i = 0; i < 4; i++) out.push_back((uint8_t)(address >> (8 * i)));
+        for (int i = 0; i < 4; i++) out.push_back(static_cast<uint8_t>(address >> (8 * i)));
     }
   }
   out.resize(end);
@@ -98,10 +98,10 @@ const char *data_kind_name(DataKind kind) {
 std::vector<uint8_t> input_with_bit_length(size_t target) {
   for (uint32_t seed = 1; seed < 10; seed++) {
     std::vector<uint8_t> base = make_data(DataKind::random, target + 4000, seed);
-    long size = (long)(target * 8 / 9), last_step = 0;
+    long size = static_cast<long>(target * 8 / 9), last_step = 0;
     for (int tries = 0; tries < 80; tries++) {
       std::vector<uint8_t> input(base.begin(), base.begin() + size);
-      long diff = (long)target - (long)unwrap_container(encode_bytes(input)).size();
+      long diff = static_cast<long>(target) - static_cast<long>(unwrap_container(encode_bytes(input)).size());
       if (diff == 0) return input;
       long step = diff > 8 || diff < -8 ? diff * 7 / 8 : (diff > 0 ? 1 : -1);
       if (step == -last_step && (step == 1 || step == -1)) break;

@@ -53,13 +53,13 @@ TEST(DeepCodes, EmittedAndDecoded) {
   huffman_init();
   for (const Item &item : items) {
     encode_symbol(item.symbol);
-    if (item.offset >= 0) encode_position((uint32_t)item.offset);
+    if (item.offset >= 0) encode_position(static_cast<uint32_t>(item.offset));
   }
   flush_bits();
   stream_flush_final();
   std::vector<uint8_t> expected_bits = write_items(items);
   uint32_t size = 0;
-  for (const Item &item : items) size += item.symbol < 256 ? 1 : (uint32_t)(item.symbol - 253);
+  for (const Item &item : items) size += item.symbol < 256 ? 1 : static_cast<uint32_t>(item.symbol - 253);
   std::vector<uint8_t> packed = wrap_container(size, {});
   packed.insert(packed.end(), out.data.begin(), out.data.end());
   EXPECT_EQ(unwrap_container(packed), expected_bits);
@@ -69,7 +69,7 @@ TEST(DeepCodes, EmittedAndDecoded) {
   ASSERT_EQ(parsed.size(), items.size());
   EXPECT_GE(parsed[parsed.size() - 2].code_bits, 17);
   std::vector<uint8_t> expected(size, 'a');
-  if (deepest < 256) expected[size - 2] = (uint8_t)deepest;
+  if (deepest < 256) expected[size - 2] = static_cast<uint8_t>(deepest);
   expected[size - 1] = 'z';
   DecodeResult r = decode_bytes(packed);
   EXPECT_EQ(r.ok, 1);

@@ -8,14 +8,16 @@
 
 #include "codec/huffman.h"
 
-static std::string code_of(int symbol) {
+namespace {
+
+std::string code_of(int symbol) {
   std::string code;
   for (int k = huffman_model.parent[NODE_COUNT + symbol]; k != ROOT_NODE; k = huffman_model.parent[k])
     code.insert(code.begin(), (k & 1) ? '1' : '0');
   return code;
 }
 
-static void expect_invariants() {
+void expect_invariants() {
   const HuffmanModel &m = huffman_model;
   ASSERT_EQ(m.weight[NODE_COUNT], 0xFFFF);
   ASSERT_LE(m.weight[ROOT_NODE], REBUILD_LIMIT);
@@ -41,6 +43,8 @@ static void expect_invariants() {
   ASSERT_EQ(leaves, SYMBOL_COUNT);
   ASSERT_EQ(leaf_sum, m.weight[ROOT_NODE]);
 }
+
+}  // namespace
 
 TEST(Huffman, FreshModelCodes) {
   huffman_init();

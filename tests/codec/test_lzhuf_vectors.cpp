@@ -5,18 +5,22 @@
 #include "tests/codec/item_codec.h"
 #include "tests/support/memory_files.h"
 
+namespace {
+
 // The bit stream (blocks stripped) that compress_stream writes for text.
-static std::vector<uint8_t> bit_stream_of(const std::string &text) {
+std::vector<uint8_t> bit_stream_of(const std::string &text) {
   int ok = 0;
   std::vector<uint8_t> packed = encode_bytes(bytes_of(text), &ok);
   EXPECT_EQ(ok, 1);
   return unwrap_container(packed);
 }
 
-static std::vector<Item> items_of(const std::vector<uint8_t> &input) {
+std::vector<Item> items_of(const std::vector<uint8_t> &input) {
   std::vector<uint8_t> packed = encode_bytes(input);
-  return parse_items(unwrap_container(packed), (uint32_t)input.size());
+  return parse_items(unwrap_container(packed), static_cast<uint32_t>(input.size()));
 }
+
+}  // namespace
 
 TEST(LzhufVectors, KnownBitStreams) {
   EXPECT_EQ(bit_stream_of(""), std::vector<uint8_t>{});
@@ -42,7 +46,7 @@ TEST(LzhufVectors, KnownBitStreamsDecode) {
       {{0xF6, 0xFB, 0xBD, 0xF2, 0x40, 0x20}, "abcabcabcabc"},
   };
   for (const Case &c : cases) {
-    DecodeResult r = decode_bytes(wrap_container((uint32_t)c.text.size(), c.bits));
+    DecodeResult r = decode_bytes(wrap_container(static_cast<uint32_t>(c.text.size()), c.bits));
     EXPECT_EQ(r.ok, 1) << c.text;
     EXPECT_EQ(r.output, bytes_of(c.text));
   }
@@ -84,7 +88,7 @@ TEST(LzhufVectors, EarlyMatchesReachIntoTheInitialSpaces) {
 // Offset 100: high part 1 (code 0010), low part 36 (100100).
 TEST(LzhufVectors, OffsetCodeLayout) {
   std::vector<uint8_t> input(101, 0);
-  for (int i = 0; i < 100; i++) input[i] = (uint8_t)(i * 7 + 1);
+  for (int i = 0; i < 100; i++) input[i] = static_cast<uint8_t>(i * 7 + 1);
   input.insert(input.end(), input.begin(), input.begin() + 3);  // "match 3 at offset 100"
   input[100] = 0xEE;
   std::vector<Item> items = items_of(input);

@@ -29,8 +29,8 @@ struct PlainMatchFinder {
     for (;;) {
       uint16_t *link = cmp >= 0 ? right : left;
       if (link[p] == NIL) {
-        link[p] = (uint16_t)r;
-        parent[r] = (uint16_t)p;
+        link[p] = static_cast<uint16_t>(r);
+        parent[r] = static_cast<uint16_t>(p);
         return;
       }
       p = link[p];
@@ -51,12 +51,12 @@ struct PlainMatchFinder {
     parent[r] = parent[p];
     left[r] = left[p];
     right[r] = right[p];
-    parent[left[p]] = (uint16_t)r;
-    parent[right[p]] = (uint16_t)r;
+    parent[left[p]] = static_cast<uint16_t>(r);
+    parent[right[p]] = static_cast<uint16_t>(r);
     if (right[parent[p]] == p)
-      right[parent[p]] = (uint16_t)r;
+      right[parent[p]] = static_cast<uint16_t>(r);
     else
-      left[parent[p]] = (uint16_t)r;
+      left[parent[p]] = static_cast<uint16_t>(r);
     parent[p] = NIL;
   }
 
@@ -74,16 +74,16 @@ struct PlainMatchFinder {
         right[parent[q]] = left[q];
         parent[left[q]] = parent[q];
         left[q] = left[p];
-        parent[left[p]] = (uint16_t)q;
+        parent[left[p]] = static_cast<uint16_t>(q);
       }
       right[q] = right[p];
-      parent[right[p]] = (uint16_t)q;
+      parent[right[p]] = static_cast<uint16_t>(q);
     }
     parent[q] = parent[p];
     if (right[parent[p]] == p)
-      right[parent[p]] = (uint16_t)q;
+      right[parent[p]] = static_cast<uint16_t>(q);
     else
-      left[parent[p]] = (uint16_t)q;
+      left[parent[p]] = static_cast<uint16_t>(q);
     parent[p] = NIL;
   }
 
@@ -136,7 +136,7 @@ PlainMatchFinder plain;
 void expect_same_parse(const std::vector<uint8_t> &input, const std::string &what) {
   std::vector<Item> expected = plain.parse(input);
   std::vector<uint8_t> packed = encode_bytes(input);
-  std::vector<Item> got = parse_items(unwrap_container(packed), (uint32_t)input.size());
+  std::vector<Item> got = parse_items(unwrap_container(packed), static_cast<uint32_t>(input.size()));
   ASSERT_EQ(got.size(), expected.size()) << what;
   for (size_t i = 0; i < got.size(); i++)
     ASSERT_TRUE(got[i] == expected[i]) << what << ": item " << i << " is symbol " << got[i].symbol << " offset "
@@ -179,14 +179,14 @@ TEST(MatchFinder, SameParseOnLongAndNearMatches) {
   expect_same_parse(runs, "runs with markers");
 
   std::vector<uint8_t> period;
-  for (int i = 0; i < 30000; i++) period.push_back((uint8_t)("abcab"[i % 5]));
+  for (int i = 0; i < 30000; i++) period.push_back(static_cast<uint8_t>("abcab"[i % 5]));
   expect_same_parse(period, "period 5");
 
   std::vector<uint8_t> near;
   std::vector<uint8_t> line = bytes_of("0123456789abcdefghijklmnopqrstuvwxyz-0123456789ABCDEFGHIJKLMNOP");
   for (int i = 0; i < 600; i++) {
     std::vector<uint8_t> copy = line;
-    copy[9 + (i * 7) % 50] = (uint8_t)('!' + i % 60);
+    copy[9 + (i * 7) % 50] = static_cast<uint8_t>('!' + i % 60);
     near.insert(near.end(), copy.begin(), copy.end());
   }
   expect_same_parse(near, "near repeats");

@@ -21,7 +21,7 @@ void expect_round_trip(const std::vector<uint8_t> &input, const std::string &wha
   ASSERT_EQ(ok, 1) << what;
   DecodeResult r = decode_bytes(packed);
   ASSERT_EQ(r.ok, 1) << what;
-  ASSERT_EQ((size_t)r.consumed_length, packed.size()) << what;
+  ASSERT_EQ(static_cast<size_t>(r.consumed_length), packed.size()) << what;
   ASSERT_TRUE(r.output == input) << what << ": output differs";
 }
 
@@ -39,7 +39,7 @@ TEST(RoundTrip, EdgeSizesOfEveryKind) {
   for (bool best : {false, true})
     for (DataKind kind : KINDS)
       for (size_t size : sizes) {
-        uint32_t seed = (uint32_t)(size * 31 + (int)kind);
+        uint32_t seed = static_cast<uint32_t>(size * 31 + static_cast<int>(kind));
         expect_round_trip(make_data(kind, size, seed),
                           std::string(best ? "best " : "") + data_kind_name(kind) + " size " + std::to_string(size) +
                               " seed " + std::to_string(seed),
@@ -66,7 +66,7 @@ TEST(RoundTrip, ManySeeds) {
 // found through the mirror and copied through the wrap.
 TEST(RoundTrip, WrapAndAllByteValues) {
   std::vector<uint8_t> input;
-  for (int i = 0; i < 3 * 4096 + 77; i++) input.push_back((uint8_t)((i * 131) ^ (i >> 9)));
+  for (int i = 0; i < 3 * 4096 + 77; i++) input.push_back(static_cast<uint8_t>((i * 131) ^ (i >> 9)));
   std::vector<uint8_t> tail(input.begin() + 100, input.begin() + 700);
   input.insert(input.end(), tail.begin(), tail.end());
   expect_round_trip(input, "wrap");
@@ -94,7 +94,8 @@ TEST(BestParse, ReachesTheWholeWindow) {
   std::vector<uint8_t> input = make_data(DataKind::random, WINDOW_SIZE, 77);
   input.insert(input.end(), input.begin(), input.begin() + 100);
   expect_round_trip(input, "distance 4096", true);
-  std::vector<Item> items = parse_items(unwrap_container(encode_bytes_best(input)), (uint32_t)input.size());
+  std::vector<Item> items =
+      parse_items(unwrap_container(encode_bytes_best(input)), static_cast<uint32_t>(input.size()));
   bool farthest = false;
   for (const Item &item : items) farthest = farthest || item.offset == WINDOW_SIZE - 1;
   EXPECT_TRUE(farthest);
@@ -111,5 +112,5 @@ TEST(BestParse, SmallerThanGreedyAndReportsProgress) {
   int64_t reported = 0;
   for (int32_t count : heartbeat.progress) reported += count;
   EXPECT_GE(heartbeat.progress.size(), 3u);
-  EXPECT_EQ((size_t)reported, packed.size());
+  EXPECT_EQ(static_cast<size_t>(reported), packed.size());
 }

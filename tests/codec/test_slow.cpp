@@ -12,6 +12,6 @@ TEST(RoundTripSlow, MultiMegabyteMixed) {
   ASSERT_EQ(ok, 1) << "seed " << seed;
   DecodeResult r = decode_bytes(packed);
   ASSERT_EQ(r.ok, 1) << "seed " << seed;
-  EXPECT_EQ((size_t)r.consumed_length, packed.size()) << "seed " << seed;
+  EXPECT_EQ(static_cast<size_t>(r.consumed_length), packed.size()) << "seed " << seed;
   EXPECT_TRUE(r.output == input) << "seed " << seed << ": output differs";
 }

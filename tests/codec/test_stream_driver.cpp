@@ -24,8 +24,8 @@ void expect_streams(const std::vector<uint8_t> &file, const std::vector<std::vec
     DecodeResult r = decode_bytes(file, at);
     ASSERT_EQ(r.ok, 1);
     EXPECT_EQ(r.output, contents[i]);
-    EXPECT_EQ((size_t)r.consumed_length, lengths[i]);
-    at += (size_t)r.consumed_length;
+    EXPECT_EQ(static_cast<size_t>(r.consumed_length), lengths[i]);
+    at += static_cast<size_t>(r.consumed_length);
   }
 }
 
@@ -35,7 +35,7 @@ void expect_streams(const std::vector<uint8_t> &file, const std::vector<std::vec
 // by another stream and followed by trailing bytes.
 TEST(StreamEnds, EveryShapeDecodesExactlyWhateverFollows) {
   std::vector<std::vector<uint8_t>> inputs;
-  for (int n = 0; n <= 9; n++) inputs.push_back(std::vector<uint8_t>(n, (uint8_t)('a' + n)));
+  for (int n = 0; n <= 9; n++) inputs.push_back(std::vector<uint8_t>(n, static_cast<uint8_t>('a' + n)));
   inputs.push_back(bytes_of("Q"));
   inputs.push_back(bytes_of("xyz"));
   inputs.push_back(bytes_of("0123456"));
@@ -63,7 +63,7 @@ TEST(StreamEnds, EveryShapeDecodesExactlyWhateverFollows) {
 TEST(StreamEnds, FullLastBlockIsNotFollowedByAnEmptyOne) {
   std::vector<uint8_t> input = input_with_bit_length(BLOCK_DATA_SIZE);
   std::vector<uint8_t> packed = encode_bytes(input);
-  EXPECT_EQ(packed.size(), (size_t)(SIZE_BLOCK_LENGTH + BLOCK_SIZE));
+  EXPECT_EQ(packed.size(), static_cast<size_t>(SIZE_BLOCK_LENGTH + BLOCK_SIZE));
 }
 
 // Streams closed by a header-only block: the block belongs to the stream,
@@ -71,7 +71,7 @@ TEST(StreamEnds, FullLastBlockIsNotFollowedByAnEmptyOne) {
 TEST(StreamEnds, HeaderOnlyTailBlockIsCounted) {
   std::vector<uint8_t> input = input_with_bit_length(BLOCK_DATA_SIZE);
   std::vector<uint8_t> bits = unwrap_container(encode_bytes(input));
-  std::vector<uint8_t> full = wrap_container((uint32_t)input.size(), bits, true);
+  std::vector<uint8_t> full = wrap_container(static_cast<uint32_t>(input.size()), bits, true);
   std::vector<uint8_t> empty = wrap_container(0, {}, true);
   ASSERT_EQ(empty.size(), 16u);
   std::vector<uint8_t> next = encode_bytes(bytes_of("after"));
@@ -136,7 +136,7 @@ TEST(StreamInput, SizeAbove0x7FFFFFFFIsRejected) {
 TEST(StreamInput, DamagedSecondDataBlockStopsTheDecode) {
   std::vector<uint8_t> input = make_data(DataKind::random, 30000, 21);
   std::vector<uint8_t> packed = encode_bytes(input);
-  ASSERT_GT(packed.size(), (size_t)(SIZE_BLOCK_LENGTH + 2 * BLOCK_SIZE));
+  ASSERT_GT(packed.size(), static_cast<size_t>(SIZE_BLOCK_LENGTH + 2 * BLOCK_SIZE));
   packed[SIZE_BLOCK_LENGTH + BLOCK_SIZE + 100] ^= 0x40;
   MemoryFile in(packed), out;
   EXPECT_EQ(decompress_stream(in.handle(), out.handle()), 0);
@@ -157,7 +157,7 @@ TEST(StreamInput, CutFilesFail) {
   }
   // A whole last block missing: the bits never arrive, nothing stands in.
   std::vector<uint8_t> full = unwrap_container(packed);
-  ASSERT_GT(full.size(), (size_t)BLOCK_DATA_SIZE);
+  ASSERT_GT(full.size(), static_cast<size_t>(BLOCK_DATA_SIZE));
   std::vector<uint8_t> first_block(packed.begin(), packed.begin() + SIZE_BLOCK_LENGTH + BLOCK_SIZE);
   EXPECT_EQ(decode_bytes(first_block).ok, 0);
 }
@@ -205,10 +205,11 @@ TEST(StreamOutput, FullDiskFailsTheDecode) {
 TEST(StreamOutput, FullDiskFailsTheEncode) {
   std::vector<uint8_t> input = make_data(DataKind::random, 25000, 9);
   std::vector<uint8_t> packed = encode_bytes(input);
-  for (int64_t limit : {int64_t(0), int64_t(9), int64_t(10), int64_t(15000), int64_t(packed.size() - 1)}) {
+  for (int64_t limit : {static_cast<int64_t>(0), static_cast<int64_t>(9), static_cast<int64_t>(10),
+                        static_cast<int64_t>(15000), static_cast<int64_t>(packed.size() - 1)}) {
     MemoryFile in(input), out;
     out.write_limit = limit;
-    EXPECT_EQ(compress_stream(in.handle(), out.handle(), (int32_t)input.size()), 0) << limit;
+    EXPECT_EQ(compress_stream(in.handle(), out.handle(), static_cast<int32_t>(input.size())), 0) << limit;
   }
 }
 
@@ -269,13 +270,13 @@ TEST(StreamHeartbeat, PumpCadence) {
   ASSERT_EQ(decompress_stream(in.handle(), out.handle()), 1);
   size_t reads = in.read_sizes.size(), writes = out.write_sizes.size();
   size_t counted = (4 + bits - reads) + (input.size() - (writes - 1));
-  EXPECT_EQ((size_t)heartbeat.pumps, counted / 1024 + reads + writes);
+  EXPECT_EQ(static_cast<size_t>(heartbeat.pumps), counted / 1024 + reads + writes);
 
   MemoryFile in2(input), out2;
   reset_heartbeat();
-  ASSERT_EQ(compress_stream(in2.handle(), out2.handle(), (int32_t)input.size()), 1);
+  ASSERT_EQ(compress_stream(in2.handle(), out2.handle(), static_cast<int32_t>(input.size())), 1);
   reads = in2.read_sizes.size();  // the last one finds the end of the input
   writes = out2.write_sizes.size();
   counted = (input.size() - (reads - 1)) + (bits + 4 - (writes - 1));
-  EXPECT_EQ((size_t)heartbeat.pumps, counted / 1024 + reads + writes);
+  EXPECT_EQ(static_cast<size_t>(heartbeat.pumps), counted / 1024 + reads + writes);
 }

@@ -85,9 +85,11 @@ class FaultTest : public InstallerTest {
     EXPECT_EQ(exit_code, 1);
     EXPECT_FALSE(screen_saving_on());
     // A file whose writing failed is gone; only complete files stay.
-    for (const auto &file : c.files)
-      if (sim_file_exists(in_windows(file.first)))
+    for (const auto &file : c.files) {
+      if (sim_file_exists(in_windows(file.first))) {
         EXPECT_EQ(sim_read_file(in_windows(file.first)), file.second) << file.first << " left cut after " << failed;
+      }
+    }
     if (failed != "SystemParametersInfoA") {
       EXPECT_FALSE(saver_named());
     }
