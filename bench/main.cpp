@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "bench/corpus.h"
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 #include "tests/support/memory_files.h"
 
 namespace {

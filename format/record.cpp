@@ -1,6 +1,6 @@
 #include "format/record.h"
 
-#include "codec/byte_order.h"
+#include "codec/common/byte_order.h"
 
 void xor_buffer(void *buffer, int32_t length, uint32_t key) {
   uint8_t *bytes = static_cast<uint8_t *>(buffer);

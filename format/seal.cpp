@@ -1,6 +1,6 @@
 #include "format/seal.h"
 
-#include "codec/byte_order.h"
+#include "codec/common/byte_order.h"
 #include "format/crc32.h"
 
 Seal read_seal(const uint8_t *plain_record) {

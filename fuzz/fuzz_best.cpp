@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 #include "fuzz/fuzz_check.h"
 #include "tests/support/memory_files.h"
 

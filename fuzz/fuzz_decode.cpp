@@ -12,8 +12,8 @@
 
 #include <vector>
 
-#include "codec/byte_order.h"
-#include "codec/stream.h"
+#include "codec/common/byte_order.h"
+#include "codec/common/stream.h"
 #include "fuzz/fuzz_check.h"
 #include "tests/support/memory_files.h"
 

@@ -1,6 +1,6 @@
 #include "installer/compressed.h"
 
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 #include "installer/install.h"
 #include "installer/output_files.h"
 

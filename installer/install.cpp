@@ -1,7 +1,7 @@
 // The install procedure and its single outcome message.
 #include "installer/install.h"
 
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 #include "format/payload.h"
 #include "format/seal.h"
 #include "installer/compressed.h"

@@ -3,7 +3,7 @@
 #pragma once
 #include <stdint.h>
 
-#include "codec/stream_io.h"
+#include "codec/common/stream_io.h"
 
 // own_file must stand at payload_offset. Reads the sealed payload length from
 // there through buffer (buffer_size > 0 bytes), calling pump_messages once per

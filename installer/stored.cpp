@@ -1,6 +1,6 @@
 #include "installer/stored.h"
 
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 #include "format/record.h"
 #include "installer/install.h"
 #include "installer/output_files.h"

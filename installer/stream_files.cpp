@@ -1,5 +1,5 @@
 // The codec's file seam over Win32 handles.
-#include "codec/stream_io.h"
+#include "codec/common/stream_io.h"
 #include "platform/win32.h"
 
 int32_t stream_file_read(StreamFile file, void *buffer, int32_t count) {

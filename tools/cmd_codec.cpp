@@ -1,7 +1,7 @@
 // compress, decompress, streams: single container streams on their own.
 #include <stdio.h>
 
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
 #include "tools/memory_streams.h"

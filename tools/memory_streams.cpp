@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "codec/container.h"
-#include "codec/stream.h"
+#include "codec/common/container.h"
+#include "codec/common/stream.h"
 #include "tools/tool_files.h"
 
 namespace {
@@ -12,27 +12,27 @@ std::string at_offset(const char *what, uint64_t offset) {
   return std::string(what) + " at offset " + std::to_string(offset);
 }
 
-// Checks one block header + data lying at image[at]; "" when it is sound.
-// A block may not reach past the end of the image.
-std::string block_problem(const uint8_t *image, size_t size, uint64_t at, uint16_t *length) {
-  if (at + BLOCK_HEADER_SIZE > size) return at_offset("file ends inside the block header", at);
-  const uint8_t *block = image + at;
-  const BlockHeader header = read_block_header(block);
-  if (header.signature != BLOCK_SIGNATURE) return at_offset("no block signature", at);
-  *length = header.length;
-  if (*length < BLOCK_HEADER_SIZE || *length > BLOCK_SIZE)
-    return at_offset(("impossible block length " + std::to_string(*length)).c_str(), at);
-  if (at + *length > size) return at_offset("file ends inside the block", at);
-  if (block_checksum(block + BLOCK_HEADER_SIZE, *length - BLOCK_HEADER_SIZE) != header.checksum)
-    return at_offset("checksum mismatch in the block", at);
-  return "";
+// Checks one block header + data lying at image[at] by the container's rule
+// (judge_block); "" when it is sound.
+std::string block_problem(const uint8_t *image, size_t size, uint64_t at, int32_t *length) {
+  const uint64_t present = at < size ? size - at : 0;
+  const int32_t available = static_cast<int32_t>(present < uint64_t{BLOCK_SIZE} ? present : uint64_t{BLOCK_SIZE});
+  switch (judge_block(image + (at < size ? at : size), available, length)) {
+    case BLOCK_SOUND: return "";
+    case BLOCK_CUT_HEADER: return at_offset("file ends inside the block header", at);
+    case BLOCK_NO_SIGNATURE: return at_offset("no block signature", at);
+    case BLOCK_BAD_LENGTH: return at_offset(("impossible block length " + std::to_string(*length)).c_str(), at);
+    case BLOCK_CUT: return at_offset("file ends inside the block", at);
+    case BLOCK_BAD_CHECKSUM: return at_offset("checksum mismatch in the block", at);
+  }
+  return at_offset("bad block", at);
 }
 
 // Finds the first structural fault of a stream that failed to decode. The
 // blocks are walked the way the writer lays them out: full blocks, then one
 // shorter last block.
 void diagnose(const uint8_t *image, size_t size, uint64_t offset, StreamCheck *check) {
-  uint16_t length = 0;
+  int32_t length = 0;
   std::string problem = block_problem(image, size, offset, &length);
   if (problem.empty() && length != SIZE_BLOCK_LENGTH) problem = at_offset("size block has the wrong length", offset);
   if (!problem.empty()) {

@@ -9,7 +9,7 @@
 #include <stdint.h>
 #include <string>
 #include <vector>
-#include "codec/stream_io.h"
+#include "codec/common/stream_io.h"
 
 // The uncompressed size declared by the stream at image[offset], or 0 when its
 // size block is not intact (for a progress bar's total).

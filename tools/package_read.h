@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/stream_io.h"
+#include "codec/common/stream_io.h"
 #include "format/payload.h"
 #include "format/record.h"
 #include "format/seal.h"

@@ -9,7 +9,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <vector>
-#include "codec/stream_io.h"
+#include "codec/common/stream_io.h"
 #include "tools/system_files.h"
 
 enum ToolFileKind {

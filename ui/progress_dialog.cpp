@@ -1,6 +1,6 @@
 #include "ui/progress_dialog.h"
 
-#include "codec/stream_io.h"
+#include "codec/common/stream_io.h"
 #include "installer/config.h"
 #include "installer/dialog_seam.h"
 #include "installer/install.h"

@@ -3,7 +3,7 @@
 // never lets a run of paints hold the decode up.
 #include "ui/pump.h"
 
-#include "codec/stream_io.h"
+#include "codec/common/stream_io.h"
 #include "platform/win32.h"
 
 namespace {

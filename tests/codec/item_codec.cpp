@@ -1,8 +1,8 @@
 #include "tests/codec/item_codec.h"
 
-#include "codec/container.h"
-#include "codec/huffman.h"
-#include "codec/position_tables.h"
+#include "codec/common/container.h"
+#include "codec/common/huffman.h"
+#include "codec/common/position_tables.h"
 
 namespace {
 

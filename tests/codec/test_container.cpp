@@ -2,7 +2,7 @@
 // stream is cut into blocks.
 #include <gtest/gtest.h>
 
-#include "codec/container.h"
+#include "codec/common/container.h"
 #include "tests/codec/test_data.h"
 #include "tests/support/memory_files.h"
 
@@ -51,6 +51,15 @@ TEST(Container, CheckBlockRejectsEveryBadHeader) {
   memcpy(bad, block, 16);
   bad[4] = 5;  // length below a header
   EXPECT_EQ(check_block(bad, 16), 0);
+
+  // Longer than any block a writer makes, though every byte is there.
+  std::vector<uint8_t> long_block(BLOCK_SIZE + 1, 0);
+  write_block_header(long_block.data(), BLOCK_SIZE + 1);
+  int32_t length = 0;
+  EXPECT_EQ(judge_block(long_block.data(), BLOCK_SIZE + 1, &length), BLOCK_BAD_LENGTH);
+  EXPECT_EQ(length, BLOCK_SIZE + 1);
+  write_block_header(long_block.data(), BLOCK_SIZE);
+  EXPECT_EQ(judge_block(long_block.data(), BLOCK_SIZE + 1, &length), BLOCK_SOUND);
 
   uint8_t empty[6];
   write_block_header(empty, 6);

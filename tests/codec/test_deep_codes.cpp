@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <random>
 
-#include "codec/huffman.h"
-#include "codec/lzhuf_encoder.h"
-#include "codec/stream.h"
-#include "codec/stream_bytes.h"
+#include "codec/common/huffman.h"
+#include "codec/common/stream.h"
+#include "codec/common/stream_bytes.h"
+#include "codec/encode/lzhuf_encoder.h"
 #include "tests/codec/item_codec.h"
 #include "tests/support/memory_files.h"
 
@@ -48,7 +48,7 @@ TEST(DeepCodes, EmittedAndDecoded) {
 
   // The encoder's item coding writes what an independent writer writes.
   MemoryFile in, out;
-  stream_reset(in.handle(), out.handle(), MODE_ENCODE);
+  stream_reset(in.handle(), out.handle(), MODE_ENCODE, [] { return 0; });  // writes only
   stream_state.write_position = BLOCK_HEADER_SIZE;
   huffman_init();
   for (const Item &item : items) {

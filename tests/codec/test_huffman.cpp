@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "codec/huffman.h"
+#include "codec/common/huffman.h"
 
 namespace {
 

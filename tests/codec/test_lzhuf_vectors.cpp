@@ -1,7 +1,7 @@
 // Byte-exact encoder output and the parse decisions behind it.
 #include <gtest/gtest.h>
 
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 #include "tests/codec/item_codec.h"
 #include "tests/support/memory_files.h"
 

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include "codec/lzhuf.h"
-#include "codec/lzhuf_encoder.h"
+#include "codec/common/lzhuf.h"
+#include "codec/encode/lzhuf_encoder.h"
 #include "tests/codec/item_codec.h"
 #include "tests/codec/test_data.h"
 #include "tests/support/memory_files.h"

@@ -1,7 +1,7 @@
 // Offset prefix codes built from their canonical description.
 #include <gtest/gtest.h>
 
-#include "codec/position_tables.h"
+#include "codec/common/position_tables.h"
 
 TEST(PositionTables, TellingRows) {
   struct Row {

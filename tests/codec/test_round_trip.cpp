@@ -3,7 +3,7 @@
 // the stronger parse (compress_stream_best) does beyond the greedy one.
 #include <gtest/gtest.h>
 
-#include "codec/lzhuf.h"
+#include "codec/common/lzhuf.h"
 #include "tests/codec/item_codec.h"
 #include "tests/codec/test_data.h"
 #include "tests/support/memory_files.h"

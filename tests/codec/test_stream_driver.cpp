@@ -2,7 +2,7 @@
 // input, failing output, and the UI heartbeat.
 #include <gtest/gtest.h>
 
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 #include "tests/codec/item_codec.h"
 #include "tests/codec/test_data.h"
 #include "tests/support/memory_files.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "codec/byte_order.h"
+#include "codec/common/byte_order.h"
 #include "format/file_name.h"
 #include "format/record.h"
 #include "tests/support/sample_data.h"

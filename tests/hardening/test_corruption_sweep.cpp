@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "codec/container.h"
+#include "codec/common/container.h"
 #include "format/seal.h"
 #include "tests/hardening/hardening.h"
 

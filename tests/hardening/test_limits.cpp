@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "codec/byte_order.h"
-#include "codec/container.h"
-#include "codec/stream.h"
+#include "codec/common/byte_order.h"
+#include "codec/common/container.h"
+#include "codec/common/stream.h"
 #include "platform/win32.h"
 #include "tests/hardening/hardening.h"
 #include "win32sim/sim.h"

@@ -1,6 +1,6 @@
 // The progress dialog around a compressed install, and the message pump the
 // stream driver calls.
-#include "codec/stream_io.h"
+#include "codec/common/stream_io.h"
 #include "platform/win32.h"
 #include "tests/installer/installer_test.h"
 #include "ui/resource_ids.h"

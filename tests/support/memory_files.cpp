@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 
 HeartbeatLog heartbeat;
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/stream_io.h"
+#include "codec/common/stream_io.h"
 
 struct MemoryFile {
   std::vector<uint8_t> data;

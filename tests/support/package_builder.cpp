@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 #include "format/seal.h"
 #include "platform/win32.h"
 #include "win32sim/sim.h"

@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "codec/container.h"
-#include "codec/stream.h"
+#include "codec/common/container.h"
+#include "codec/common/stream.h"
 #include "tools/memory_streams.h"
 #include "tools/tool_files.h"
 

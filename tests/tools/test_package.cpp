@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "codec/byte_order.h"
+#include "codec/common/byte_order.h"
 #include "format/record.h"
 #include "tests/support/sample_data.h"
 #include "tools/package.h"

@@ -1,6 +1,6 @@
-#include "codec/container.h"
+#include "codec/common/container.h"
 
-#include "codec/byte_order.h"
+#include "codec/common/byte_order.h"
 
 uint16_t block_checksum(const uint8_t *data, int32_t count) {
   uint32_t sum = CHECKSUM_SEED;
@@ -22,13 +22,22 @@ void write_block_header(uint8_t *block, int32_t length) {
   write_le16(block + 4, static_cast<uint16_t>(length));
 }
 
-int32_t check_block(const uint8_t *block, int32_t available) {
-  if (available < BLOCK_HEADER_SIZE) return 0;
+BlockFault judge_block(const uint8_t *block, int32_t available, int32_t *length) {
+  *length = 0;
+  if (available < BLOCK_HEADER_SIZE) return BLOCK_CUT_HEADER;
   const BlockHeader header = read_block_header(block);
-  const int32_t length = header.length;
-  if (header.signature != BLOCK_SIGNATURE || length < BLOCK_HEADER_SIZE || length > available) return 0;
-  if (block_checksum(block + BLOCK_HEADER_SIZE, length - BLOCK_HEADER_SIZE) != header.checksum) return 0;
-  return length;
+  *length = header.length;
+  if (header.signature != BLOCK_SIGNATURE) return BLOCK_NO_SIGNATURE;
+  if (*length < BLOCK_HEADER_SIZE || *length > BLOCK_SIZE) return BLOCK_BAD_LENGTH;
+  if (*length > available) return BLOCK_CUT;
+  if (block_checksum(block + BLOCK_HEADER_SIZE, *length - BLOCK_HEADER_SIZE) != header.checksum)
+    return BLOCK_BAD_CHECKSUM;
+  return BLOCK_SOUND;
+}
+
+int32_t check_block(const uint8_t *block, int32_t available) {
+  int32_t length;
+  return judge_block(block, available, &length) == BLOCK_SOUND ? length : 0;
 }
 
 int read_size_block(const uint8_t *stream, int32_t available, uint32_t *size) {

@@ -17,11 +17,11 @@
 // t - LEAD_SPACES. Positions are 32-bit unsigned (an input is below 2^31).
 #include <string.h>
 
-#include "codec/huffman.h"
-#include "codec/lzhuf.h"
-#include "codec/lzhuf_encoder.h"
-#include "codec/position_tables.h"
-#include "codec/stream_bytes.h"
+#include "codec/common/huffman.h"
+#include "codec/common/lzhuf.h"
+#include "codec/common/position_tables.h"
+#include "codec/common/stream_bytes.h"
+#include "codec/encode/lzhuf_encoder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "codec/huffman.h"
+#include "codec/common/huffman.h"
 
 HuffmanModel huffman_model;
 

@@ -1,7 +1,7 @@
 // Stream driver, encode direction: the writer of the container format.
-#include "codec/lzhuf.h"
-#include "codec/stream.h"
-#include "codec/stream_bytes.h"
+#include "codec/common/lzhuf.h"
+#include "codec/common/stream.h"
+#include "codec/common/stream_bytes.h"
 
 uint32_t stream_write_size(void) {
   StreamState &s = stream_state;
@@ -14,10 +14,31 @@ uint32_t stream_write_size(void) {
 
 namespace {
 
+// Encode: takes the next piece of the input file, at most input_remaining
+// bytes of it.
+int refill_encode(void) {
+  StreamState &s = stream_state;
+  if (s.input_remaining <= 0) {
+    stream_end_input();
+    return 0;
+  }
+  int32_t n = stream_read_input();
+  pump_messages();
+  s.read_position = 0;
+  s.read_end = n < s.input_remaining ? n : s.input_remaining;
+  s.input_remaining -= n;
+  if (n == 0) {
+    s.input_short = 1;  // the file ended before the count promised
+    stream_end_input();
+    return 0;
+  }
+  return 1;
+}
+
 int compress_with(void (*encode)(void), StreamFile input, StreamFile output, int32_t count) {
   StreamState &s = stream_state;
   if (count < 0) return 0;
-  stream_reset(input, output, MODE_ENCODE);
+  stream_reset(input, output, MODE_ENCODE, refill_encode);
   s.input_remaining = count;
   s.write_position = BLOCK_HEADER_SIZE;  // room for the size block's header
   s.write_limit = SIZE_BLOCK_LENGTH;

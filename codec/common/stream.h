@@ -9,8 +9,8 @@
 // re-initialises everything a stream uses.
 #pragma once
 #include <stdint.h>
-#include "codec/container.h"
-#include "codec/stream_io.h"
+#include "codec/common/container.h"
+#include "codec/common/stream_io.h"
 
 // Decodes the stream that starts at input's current position into output.
 // Returns 1 when every block passed its checks, the decoder produced exactly
@@ -41,6 +41,7 @@ enum : int32_t {
 enum StreamMode : uint8_t { MODE_DECODE = 0, MODE_ENCODE = 1 };
 
 struct StreamState {
+  int (*refill)(void);  // the direction's next piece of input; 0 when there is none
   StreamFile input_file;
   StreamFile output_file;
   uint8_t mode;  // StreamMode

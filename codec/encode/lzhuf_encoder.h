@@ -12,7 +12,7 @@
 #pragma once
 #include <stdint.h>
 
-#include "codec/lzhuf.h"
+#include "codec/common/lzhuf.h"
 
 enum : int32_t {
   TREE_NIL = WINDOW_SIZE,        // 4096: no node

@@ -1,10 +1,10 @@
 // LZHUF decoder.
 #include <string.h>
 
-#include "codec/huffman.h"
-#include "codec/lzhuf.h"
-#include "codec/position_tables.h"
-#include "codec/stream_bytes.h"
+#include "codec/common/huffman.h"
+#include "codec/common/lzhuf.h"
+#include "codec/common/position_tables.h"
+#include "codec/common/stream_bytes.h"
 
 // ---- Bit reader -----------------------------------------------------------
 // The decoder keeps its unread bits in a local 64-bit buffer, next bit in
@@ -54,11 +54,7 @@ inline void fill_from_block(BitReader &in) {
     taken = position - s.read_position;
     s.read_position = position;
   }
-  s.byte_counter += taken;
-  if (s.byte_counter >= BYTES_PER_PUMP) {
-    s.byte_counter -= BYTES_PER_PUMP;
-    pump_messages();
-  }
+  stream_count_operations(taken);
 }
 
 // Makes sure at least `need` (1..8) bits are buffered, reading the next
@@ -156,13 +152,8 @@ struct Output {
 namespace {
 
 void count_output(Output &out, int32_t end) {
-  StreamState &s = stream_state;
-  s.byte_counter += end - out.counted_from;
+  stream_count_operations(end - out.counted_from);
   out.counted_from = end;
-  while (s.byte_counter >= BYTES_PER_PUMP) {
-    s.byte_counter -= BYTES_PER_PUMP;
-    pump_messages();
-  }
 }
 
 void output_full(Output &out) {

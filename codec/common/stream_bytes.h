@@ -8,10 +8,18 @@
 // counted; those steps pump on their own). The common paths are inline here;
 // block reads and writes live in stream.cpp / stream_encode.cpp.
 #pragma once
-#include "codec/stream.h"
+#include "codec/common/stream.h"
 
-// Initialises every field a stream uses, for the given files and direction.
-void stream_reset(StreamFile input, StreamFile output, uint8_t mode);
+// Initialises every field a stream uses, for the given files and direction;
+// refill reads the direction's next piece of input (stream_refill_byte).
+void stream_reset(StreamFile input, StreamFile output, uint8_t mode, int (*refill)(void));
+
+// Input steps the two directions' refills share: the next read_size bytes
+// into transfer_buffer (the count read), the input ended for good, and the
+// input failed (the stream fails and the decoder stops at its next pass).
+int32_t stream_read_input(void);
+void stream_end_input(void);
+void stream_fail_input(void);
 
 // Writes the pending output at the end of a stream (nothing for an encode
 // with no data pending: a stream never ends with a header-only block).
@@ -34,9 +42,15 @@ uint32_t stream_read_size(void);
 // that count.
 uint32_t stream_write_size(void);
 
-inline void stream_count_operation(void) {
-  if (++stream_state.byte_counter == BYTES_PER_PUMP) {
-    stream_state.byte_counter = 0;
+// Counts n byte operations towards the UI heartbeat, calling pump_messages
+// once per BYTES_PER_PUMP of them: the one place the cadence is kept. The
+// byte functions below count one at a time; the coders count in batches where
+// that is cheaper (at each input refill, when the output buffer is full).
+inline void stream_count_operations(int32_t n) {
+  StreamState &s = stream_state;
+  s.byte_counter += n;
+  while (s.byte_counter >= BYTES_PER_PUMP) {
+    s.byte_counter -= BYTES_PER_PUMP;
     pump_messages();
   }
 }
@@ -44,7 +58,7 @@ inline void stream_count_operation(void) {
 inline int32_t stream_get_byte(void) {
   StreamState &s = stream_state;
   if (s.read_position >= s.read_end) return stream_refill_byte();
-  stream_count_operation();
+  stream_count_operations(1);
   return transfer_buffer[s.read_position++];
 }
 
@@ -54,6 +68,6 @@ inline void stream_put_byte(int32_t byte) {
   if (s.write_position >= s.write_limit) {
     stream_flush_block();
   } else {
-    stream_count_operation();
+    stream_count_operations(1);
   }
 }

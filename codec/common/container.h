@@ -41,10 +41,25 @@ uint16_t block_checksum(const uint8_t *data, int32_t count);
 // bytes (header included); the data must already be in place.
 void write_block_header(uint8_t *block, int32_t length);
 
-// Checks the block that starts at `block`, of which `available` bytes are
-// present. Returns the block's length field when the signature is right,
-// 6 <= length <= available and the checksum matches; 0 otherwise (also when
-// fewer than 6 bytes are available).
+// What is wrong with a block, if anything: the one rule every reader of the
+// container (the stub's driver, the tools' diagnosis, the fuzzers) applies.
+// A block is longer than BLOCK_SIZE in no stream a writer makes, and the
+// driver never reads more than BLOCK_SIZE bytes at once, so such a length
+// is a fault like a length below the header's.
+enum BlockFault {
+  BLOCK_SOUND = 0,
+  BLOCK_CUT_HEADER,    // fewer than 6 bytes present
+  BLOCK_NO_SIGNATURE,  // the signature is not BLOCK_SIGNATURE
+  BLOCK_BAD_LENGTH,    // length below BLOCK_HEADER_SIZE or above BLOCK_SIZE
+  BLOCK_CUT,           // length beyond the bytes present
+  BLOCK_BAD_CHECKSUM,  // the data's checksum does not match
+};
+
+// Judges the block that starts at `block`, of which `available` bytes are
+// present; *length gets its length field whenever the header is there.
+BlockFault judge_block(const uint8_t *block, int32_t available, int32_t *length);
+
+// The block's length when it is sound (judge_block), else 0.
 int32_t check_block(const uint8_t *block, int32_t available);
 
 // Reads the uncompressed size a stream declares in its size block, which

@@ -2,11 +2,11 @@
 #include <stddef.h>
 #include <string.h>
 
-#include "codec/huffman.h"
-#include "codec/lzhuf.h"
-#include "codec/lzhuf_encoder.h"
-#include "codec/position_tables.h"
-#include "codec/stream_bytes.h"
+#include "codec/common/huffman.h"
+#include "codec/common/lzhuf.h"
+#include "codec/common/position_tables.h"
+#include "codec/common/stream_bytes.h"
+#include "codec/encode/lzhuf_encoder.h"
 
 uint8_t window[WINDOW_SIZE + WINDOW_MIRROR];
 LzhufDictionary lzhuf_dictionary;
@@ -321,13 +321,8 @@ struct Input {
 namespace {
 
 void settle_count(Input &in) {
-  StreamState &st = stream_state;
-  st.byte_counter += st.read_position - in.counted_to;
-  in.counted_to = st.read_position;
-  while (st.byte_counter >= BYTES_PER_PUMP) {
-    st.byte_counter -= BYTES_PER_PUMP;
-    pump_messages();
-  }
+  stream_count_operations(stream_state.read_position - in.counted_to);
+  in.counted_to = stream_state.read_position;
 }
 
 inline int32_t take_byte(Input &in) {
