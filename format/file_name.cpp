@@ -4,18 +4,39 @@
 
 namespace {
 
+// 1 when the first length characters of name are word, in any case ('$'
+// folds to itself).
+int starts_with_folded(const char *name, int32_t length, const char *word) {
+  for (int32_t i = 0; i < length; ++i)
+    if (word[i] == 0 || (name[i] | 0x20) != word[i]) return 0;
+  return word[length] == 0;
+}
+
 // The part before the first dot, without the spaces that end it, is what
-// Windows compares with its device names: packed into a word, lower case.
+// Windows compares with its device names.
 int is_device_name(const char *name) {
   int32_t length = 0;
   while (name[length] != 0 && name[length] != '.') ++length;
   while (length > 0 && name[length - 1] == ' ') --length;
-  if (length != 3 && length != 4) return 0;
-  uint32_t key = 0;
-  for (int32_t i = 0; i < 3; ++i) key = key << 8 | static_cast<uint8_t>(name[i] | 0x20);
-  if (length == 4)                                                                    // COM1-COM9, LPT1-LPT9
-    return name[3] >= '1' && name[3] <= '9' && (key == 0x636F6D || key == 0x6C7074);  // "com", "lpt"
-  return key == 0x636F6E || key == 0x70726E || key == 0x617578 || key == 0x6E756C;    // "con" "prn" "aux" "nul"
+  if (length == 4 && name[3] >= '1' && name[3] <= '9')  // COM1-COM9, LPT1-LPT9
+    return starts_with_folded(name, 3, "com") || starts_with_folded(name, 3, "lpt");
+  static const char *const DEVICES[] = {"con", "prn", "aux", "nul", "clock$", "conin$", "conout$"};
+  for (const char *device : DEVICES)
+    if (starts_with_folded(name, length, device)) return 1;
+  return 0;
+}
+
+// The length of name without the dots and spaces that end it.
+int32_t length_without_trailing(const char *name) {
+  int32_t kept = 0;
+  for (int32_t i = 0; name[i] != 0; ++i)
+    if (name[i] != '.' && name[i] != ' ') kept = i + 1;
+  return kept;
+}
+
+uint8_t fold_letter(uint8_t c) {
+  if (c >= 'a' && c <= 'z') return static_cast<uint8_t>(c - 0x20);
+  return c >= 0xE0 ? static_cast<uint8_t>(c - 0x20) : c;
 }
 
 }  // namespace
@@ -34,5 +55,14 @@ FileNameFault file_name_fault(const char *name) {
     for (const char *forbidden = "<>\"|?*"; *forbidden != 0; ++forbidden)
       if (c == static_cast<unsigned char>(*forbidden)) return FILE_NAME_FORBIDDEN;
   }
-  return is_device_name(name) ? FILE_NAME_DEVICE : FILE_NAME_PLAIN;
+  if (is_device_name(name)) return FILE_NAME_DEVICE;
+  return length_without_trailing(name) != length ? FILE_NAME_TRAILING : FILE_NAME_PLAIN;
+}
+
+int file_names_clash(const char *a, const char *b) {
+  const int32_t length = length_without_trailing(a);
+  if (length_without_trailing(b) != length) return 0;
+  for (int32_t i = 0; i < length; ++i)
+    if (fold_letter(static_cast<uint8_t>(a[i])) != fold_letter(static_cast<uint8_t>(b[i]))) return 0;
+  return 1;
 }

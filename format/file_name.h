@@ -15,11 +15,21 @@ enum FileNameFault {
   FILE_NAME_COLON,      // a drive or an alternate data stream
   FILE_NAME_CONTROL,    // a character below 0x20, or 0x7F
   FILE_NAME_FORBIDDEN,  // one of < > " | ? *
-  FILE_NAME_DEVICE,     // CON, PRN, AUX, NUL, COM1-COM9 or LPT1-LPT9, in any
-                        // case, with or without an extension: Windows opens
-                        // the device, not a file
+  FILE_NAME_DEVICE,     // CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CLOCK$, CONIN$
+                        // or CONOUT$, in any case, with or without an extension:
+                        // Windows opens the device, not a file
+  FILE_NAME_TRAILING,   // ends in a dot or a space, which Windows drops: the file
+                        // it creates has another name
 };
 
 // FILE_NAME_PLAIN when name (zero-terminated) is a plain file name, otherwise
 // the first fault found.
 FileNameFault file_name_fault(const char *name);
+
+// 1 when Windows would take a and b for one file: equal once letters are
+// folded and trailing dots and spaces dropped. Letters are ASCII and the
+// 0xC0..0xFF block, where the Windows code pages keep their capitals 0x20
+// below the small letters; folding that whole block may take two names for
+// one that are not (a refusal, never a file written over). The package tool,
+// which knows the code page, also folds the letters elsewhere in it.
+int file_names_clash(const char *a, const char *b);

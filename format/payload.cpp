@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "format/file_name.h"
+
 namespace {
 
 enum Presence : uint8_t {
@@ -46,4 +48,15 @@ int32_t plan_payload(const InstallConfig *record, PayloadItem *items) {
     item.name_offset = layout.name_offset;
   }
   return count;
+}
+
+int payload_names_distinct(const InstallConfig *record) {
+  PayloadItem items[MAX_PAYLOAD_ITEMS];
+  const int32_t count = plan_payload(record, items);
+  for (int32_t i = 0; i < count; ++i)
+    for (int32_t j = i + 1; j < count; ++j)
+      if (items[i].new_file && items[j].new_file &&
+          file_names_clash(record_text(record, items[i].name_offset), record_text(record, items[j].name_offset)))
+        return 0;
+  return 1;
 }

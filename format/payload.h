@@ -34,3 +34,8 @@ struct PayloadItem {
 // Fills items with the record's payload items in payload order and returns
 // how many there are (2 to 5).
 int32_t plan_payload(const InstallConfig *record, PayloadItem *items);
+
+// 0 when two of the files the record creates would be one file under
+// Windows (file_names_clash): the second would be written over the first,
+// so the record is refused as damaged. 1 otherwise.
+int payload_names_distinct(const InstallConfig *record);

@@ -99,7 +99,9 @@ void install_from_own_file(void) {
 
 int install_payload(void) {
   install_ok = 1;
-  if (header_check_holds(&install_config) && seal_record_matches(plain_record())) {
+  // A record that names one file twice would write the second over the first.
+  if (header_check_holds(&install_config) && seal_record_matches(plain_record()) &&
+      payload_names_distinct(&install_config)) {
     install_from_own_file();
   } else {
     report_damaged();

@@ -19,12 +19,14 @@ const char *file_name_problem(const std::string &name) {
     case FILE_NAME_PLAIN: return nullptr;
     case FILE_NAME_EMPTY: return "the name is empty";
     case FILE_NAME_DIRECTORY: return "the name is a directory reference";
-    case FILE_NAME_TOO_LONG: return "the name is longer than 63 characters";
+    case FILE_NAME_TOO_LONG: return "the name is longer than 63 bytes";
     case FILE_NAME_SEPARATOR: return "the name contains a path separator";
     case FILE_NAME_COLON: return "the name contains a colon (drive or stream)";
     case FILE_NAME_CONTROL: return "the name contains a control character";
     case FILE_NAME_FORBIDDEN: return "the name contains a character Windows does not allow in file names";
-    case FILE_NAME_DEVICE: return "the name is a Windows device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9)";
+    case FILE_NAME_DEVICE:
+      return "the name is a Windows device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CLOCK$, CONIN$, CONOUT$)";
+    case FILE_NAME_TRAILING: return "the name ends in a dot or a space, which Windows drops";
   }
   return "the name is not a plain file name";
 }

@@ -1,11 +1,13 @@
 // The record's bytes, its search in an image, its header check and the
 // file-name rule that the installer and the tools share.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include <string>
 
 #include "codec/common/byte_order.h"
 #include "format/file_name.h"
+#include "format/payload.h"
 #include "format/record.h"
 #include "tests/support/sample_data.h"
 
@@ -70,20 +72,45 @@ TEST(Record, PlainFileNames) {
   struct Bad {
     const char *name;
     FileNameFault fault;
-  } bad[] = {{"", FILE_NAME_EMPTY},        {".", FILE_NAME_DIRECTORY},     {"..", FILE_NAME_DIRECTORY},
-             {"a/b", FILE_NAME_SEPARATOR}, {"..\\b", FILE_NAME_SEPARATOR}, {"c:evil", FILE_NAME_COLON},
-             {"a\tb", FILE_NAME_CONTROL},  {"a\x7F", FILE_NAME_CONTROL},   {"what?", FILE_NAME_FORBIDDEN},
-             {"a*", FILE_NAME_FORBIDDEN},  {"pipe|", FILE_NAME_FORBIDDEN}, {"<x>", FILE_NAME_FORBIDDEN},
-             {"q\"q", FILE_NAME_FORBIDDEN}};
+  } bad[] = {{"", FILE_NAME_EMPTY},         {".", FILE_NAME_DIRECTORY},     {"..", FILE_NAME_DIRECTORY},
+             {"a/b", FILE_NAME_SEPARATOR},  {"..\\b", FILE_NAME_SEPARATOR}, {"c:evil", FILE_NAME_COLON},
+             {"a\tb", FILE_NAME_CONTROL},   {"a\x7F", FILE_NAME_CONTROL},   {"what?", FILE_NAME_FORBIDDEN},
+             {"a*", FILE_NAME_FORBIDDEN},   {"pipe|", FILE_NAME_FORBIDDEN}, {"<x>", FILE_NAME_FORBIDDEN},
+             {"q\"q", FILE_NAME_FORBIDDEN}, {"x.scr.", FILE_NAME_TRAILING}, {"x.scr ", FILE_NAME_TRAILING},
+             {"x. .", FILE_NAME_TRAILING}};
   for (const Bad &b : bad) EXPECT_EQ(file_name_fault(b.name), b.fault) << b.name;
   // Device names in any case, with any extension, with spaces or dots before it.
-  for (const char *device :
-       {"NUL", "nul.scr", "CON.TXT", "Prn", "aux.", "COM1.TXT", "lpt9", "NUL .SCR", "nul..x", "COM3  "})
+  for (const char *device : {"NUL", "nul.scr", "CON.TXT", "Prn", "aux.", "COM1.TXT", "lpt9", "NUL .SCR", "nul..x",
+                             "COM3  ", "CLOCK$", "conin$.txt", "CONOUT$"})
     EXPECT_EQ(file_name_fault(device), FILE_NAME_DEVICE) << device;
-  for (const char *plain : {"NULL", "COM0", "COM10", "LPT", "CONS.SCR", "XNUL", "COM1X.TXT", " NUL", "NUL_.SCR"})
+  for (const char *plain : {"NULL", "COM0", "COM10", "LPT", "CONS.SCR", "XNUL", "COM1X.TXT", " NUL", "NUL_.SCR",
+                            "CLOCK", "CONIN", "$CONIN"})
     EXPECT_EQ(file_name_fault(plain), FILE_NAME_PLAIN) << plain;
   EXPECT_EQ(file_name_fault(std::string(63, 'a').c_str()), FILE_NAME_PLAIN);
   EXPECT_EQ(file_name_fault(std::string(64, 'a').c_str()), FILE_NAME_TOO_LONG);
+}
+
+TEST(Record, NamesThatAreOneFileUnderWindows) {
+  struct Pair {
+    const char *a, *b;
+    int clash;
+  } pairs[] = {{"SAVER.SCR", "saver.scr", 1}, {"x.scr", "x.scr ", 1},       {"x.scr", "X.SCR..", 1},
+               {"\xC9TOILE", "\xE9toile", 1}, {"SAVER.SCR", "SAVER.SC", 0}, {"a.txt", "a.txt_", 0},
+               {"README", "READ ME", 0},      {"\xC9.SCR", "E.SCR", 0}};
+  for (const Pair &p : pairs) {
+    EXPECT_EQ(file_names_clash(p.a, p.b), p.clash) << p.a << " / " << p.b;
+    EXPECT_EQ(file_names_clash(p.b, p.a), p.clash) << p.b << " / " << p.a;
+  }
+  InstallConfig record = {};
+  record.extra_size = 1;
+  strcpy(record.main_file_name, "SAVER.SCR");
+  strcpy(record.second_file_name, "README.TXT");
+  strcpy(record.extra_file_name, "saver.scr");
+  EXPECT_EQ(payload_names_distinct(&record), 0) << "the extra file over the main file";
+  record.extra_size = 0;  // an unused extra name clashes with nothing
+  EXPECT_EQ(payload_names_distinct(&record), 1);
+  strcpy(record.second_file_name, "Saver.Scr ");
+  EXPECT_EQ(payload_names_distinct(&record), 0);
 }
 
 }  // namespace

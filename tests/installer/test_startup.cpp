@@ -34,6 +34,26 @@ TEST_F(StartupTest, HeaderMismatchInstallsNothingAndShowsOnlyItsOwnText) {
   }
 }
 
+// Two names that are one file under Windows: the second file would be
+// written over the first, and perhaps registered. Refused like a damaged
+// record, before anything is written.
+TEST_F(StartupTest, ARecordThatNamesOneFileTwiceIsRefusedAsDamaged) {
+  const Bytes extra = sample_bytes(50, 3);
+  struct Case {
+    int32_t slot;
+    const char *name;
+  } cases[] = {{OFFSET_SECOND_FILE_NAME, "saver.scr"}, {OFFSET_EXTRA_FILE_NAME, "Saver.Scr"}};
+  for (const Case &c : cases) {
+    sim_reset();
+    TestPackage p = stored_package(MAIN, SECOND, &extra);
+    p.set_text(OFFSET_BAD_HEADER_TEXT, "Damaged installer.");
+    p.set_text(c.slot, c.name);
+    EXPECT_EQ(run_installer(p), 1) << c.name;
+    EXPECT_TRUE(sim().create_files.empty()) << c.name;
+    EXPECT_EQ(box_texts(), Texts{"Damaged installer."});
+  }
+}
+
 TEST_F(StartupTest, QuestionDecidesWhetherToInstall) {
   struct Case {
     int answer;
