@@ -11,10 +11,14 @@ int32_t start_pending = 1;
 
 namespace {
 
-enum { BYTES_PER_STEP = 1024 };
+enum { KIB_SHIFT = 10, BAR_MAXIMUM = 0xFFFF };
 
 HWND dialog_window;
-int32_t progress_total;
+// Bytes written so far; 64 bits, since the five 32-bit sizes add up past 4 GiB.
+uint64_t progress_total;
+// The bar counts KiB, or larger units where the total in KiB would not fit
+// the control's 16-bit range: 2^progress_shift bytes per step.
+uint32_t progress_shift = KIB_SHIFT;
 
 void centre_on_desktop(HWND dialog) {
   RECT desktop, own;
@@ -26,13 +30,15 @@ void centre_on_desktop(HWND dialog) {
              height, TRUE);
 }
 
-// The bar counts KiB of all five files; the control takes a 16-bit maximum.
+// The bar's range is the sum of all five sizes; the control takes a 16-bit
+// maximum.
 void set_progress_range(HWND dialog) {
-  const uint32_t total = install_config.main_size + install_config.main_part2_size + install_config.main_part3_size +
-                         install_config.second_size + install_config.extra_size;
-  const int32_t kib = static_cast<int32_t>(total) / BYTES_PER_STEP;
+  const uint64_t total = uint64_t{install_config.main_size} + install_config.main_part2_size +
+                         install_config.main_part3_size + install_config.second_size + install_config.extra_size;
+  progress_shift = KIB_SHIFT;
+  while ((total >> progress_shift) > BAR_MAXIMUM) ++progress_shift;
   SendMessageA(GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_SETRANGE, 0,
-               MAKELPARAM(0, static_cast<uint32_t>(kib) & 0xFFFF));
+               MAKELPARAM(0, static_cast<uint32_t>(total >> progress_shift)));
 }
 
 }  // namespace
@@ -72,9 +78,9 @@ void end_progress_dialog(void) {
 }
 
 void report_progress(int32_t count) {
-  progress_total += count;
+  if (count > 0) progress_total += static_cast<uint32_t>(count);
   SendMessageA(GetDlgItem(dialog_window, IDC_PROGRESS_BAR), PBM_SETPOS,
-               static_cast<WPARAM>(progress_total / BYTES_PER_STEP), 0);
+               static_cast<WPARAM>(progress_total >> progress_shift), 0);
 }
 
 #ifndef _WIN32
@@ -82,6 +88,7 @@ void ui_reset_for_tests(void) {
   start_pending = 1;
   dialog_window = NULL;
   progress_total = 0;
+  progress_shift = KIB_SHIFT;
   pump_reset_for_tests();
 }
 #endif

@@ -83,13 +83,27 @@ TEST_F(ProgressTest, RangeCountsKibOfAllFiveSizesInSixteenBits) {
   EXPECT_EQ(sim().progress_max, 2993);
   EXPECT_EQ(sim().progress_positions.back(), 0) << "400 bytes written in all";
 
-  sim_reset();
-  p = dialog_package(sample_bytes(100, 57));
-  p.set_word(OFFSET_MAIN_SIZE, 67108864);
-  p.set_word(OFFSET_SECOND_SIZE, 0);
-  p.fix_header_check();
-  run_installer(p);
-  EXPECT_EQ(sim().progress_max, 0) << "65536 KiB keeps only its low 16 bits";
+  // Past 64 MiB the bar counts larger units, so that its range fits 16 bits;
+  // past 4 GiB the sum must not wrap.
+  struct Big {
+    uint32_t main, part2, part3, second, extra;
+    int range;
+  } bigs[] = {{67108864, 0, 0, 0, 0, 32768}, {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 40959}};
+  for (const Big &big : bigs) {
+    sim_reset();
+    const Bytes extra = sample_bytes(100, 57);
+    p = compressed_package({sample_bytes(100, 53), sample_bytes(100, 54), sample_bytes(100, 55)}, sample_bytes(100, 56),
+                           &extra);
+    p.set_text(OFFSET_DIALOG_TEXT, "Unpacking...");
+    const uint32_t words[] = {big.main, big.part2, big.part3, big.second, big.extra};
+    const int32_t offsets[] = {OFFSET_MAIN_SIZE, OFFSET_MAIN_PART2_SIZE, OFFSET_MAIN_PART3_SIZE, OFFSET_SECOND_SIZE,
+                               OFFSET_EXTRA_SIZE};
+    for (int i = 0; i < 5; ++i)
+      if (words[i]) p.set_word(offsets[i], words[i]);
+    p.fix_header_check();
+    run_installer(p);
+    EXPECT_EQ(sim().progress_max, big.range) << big.main;
+  }
 }
 
 TEST_F(ProgressTest, FailedDialogCreationInstallsNothingAndSaysNothing) {
