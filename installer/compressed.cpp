@@ -19,7 +19,13 @@ void extract_stream(HANDLE own_file, const char *path, uint32_t presence) {
     discard_output_file();  // the file (the main file, for an appended part) is cut short
     return;
   }
-  // The driver reads whole blocks and stands past the stream's end.
-  payload_position += stream_state.consumed_length;
+  // The driver reads whole blocks and stands past the stream's end. A next
+  // stream beyond the 2 GiB that a file offset can reach here is not there.
+  const uint32_t next = static_cast<uint32_t>(payload_position) + static_cast<uint32_t>(stream_state.consumed_length);
+  if (next > 0x7FFFFFFFu) {
+    install_ok = 0;
+    return;
+  }
+  payload_position = static_cast<int32_t>(next);
   SetFilePointer(own_file, payload_position, NULL, FILE_BEGIN);
 }
