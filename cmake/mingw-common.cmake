@@ -13,6 +13,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Every Windows program we build runs without the C++ runtime's heavy parts.
+# The stub and the demo saver turn off exceptions and RTTI themselves; the
+# package tool keeps them, so that running out of memory is an error it
+# reports rather than the end of the process.
 set(CMAKE_C_FLAGS_INIT "${KESTRUNE_MINGW_ARCH_FLAGS}")
-set(CMAKE_CXX_FLAGS_INIT "${KESTRUNE_MINGW_ARCH_FLAGS} -fno-exceptions -fno-rtti")
+set(CMAKE_CXX_FLAGS_INIT "${KESTRUNE_MINGW_ARCH_FLAGS}")

@@ -3,30 +3,29 @@
 // byte by byte with CONFIG_KEY; the package tool fills it, the stub
 // unscrambles it once at start-up and then only reads it.
 //
-//  offset size  field              meaning
-//  ------ ----  -----------------  ------------------------------------------
-//       0    4  reserved_0         not read by the installer
-//       4    4  payload_offset     file offset of the first payload byte (signed)
-//       8    4  main_size          stored: bytes of the main file;
-//                                  compressed: decoded size (progress only)
-//      12    4  second_size        likewise for the second file
-//      16    4  reserved_16        covered by header_check, otherwise unused
-//      20    4  header_check       payload_offset ^ main_size ^ second_size ^ reserved_16
-//      24    4  extra_size         0 = no extra file; else its size / presence
-//      28    4  flags              FLAG_COMPRESSED (1), FLAG_SILENT (2)
-//      32    4  main_part2_size    compressed: 0 = no second main stream
-//      36    4  main_part3_size    compressed: 0 = no third main stream
-//      40   24  reserved_40        the seal (format/seal.h)
-//      64   64  main_file_name     screen saver file name (registered)
-//     128   64  second_file_name   always written
-//     192   64  extra_file_name    written when extra_size != 0
-//     256   64  confirm_text       yes/no question; empty = none
-//     320   64  done_text          after success; empty = none
-//     384   64  failure_text       after failure; shown even when empty
-//     448   64  bad_header_text    record or payload damaged; empty = none
-//     512   64  dialog_text        progress dialog label; empty = no dialog
-//     576   64  reserved_576       RECORD_SIGNATURE, so tools can find the
-//                                  record inside a stub
+// Its fields, in INSTALL_RECORD_FIELDS below with their offsets:
+//   reserved_0         not read by the installer
+//   payload_offset     file offset of the first payload byte (signed)
+//   main_size          stored: bytes of the main file; compressed: decoded
+//                      size (progress only)
+//   second_size        likewise for the second file
+//   reserved_16        covered by header_check, otherwise unused
+//   header_check       payload_offset ^ main_size ^ second_size ^ reserved_16
+//   extra_size         0 = no extra file; else its size / presence
+//   flags              FLAG_COMPRESSED (1), FLAG_SILENT (2)
+//   main_part2_size    compressed: 0 = no second main stream
+//   main_part3_size    compressed: 0 = no third main stream
+//   seal               the whole-installer check (format/seal.h)
+//   main_file_name     screen saver file name (registered)
+//   second_file_name   always written
+//   extra_file_name    written when extra_size != 0
+//   confirm_text       yes/no question; empty = none
+//   done_text          after success; empty = none
+//   failure_text       after failure; shown even when empty
+//   bad_header_text    record or payload damaged; empty = none
+//   dialog_text        progress dialog label; empty = no dialog
+//   record_signature   RECORD_SIGNATURE, so tools can find the record
+//                      inside a stub
 //
 // Words are 32-bit little-endian; text slots hold zero-terminated 8-bit ANSI
 // text of at most 63 characters. Code that holds the record as bytes (a file,
@@ -43,6 +42,7 @@ enum {
   CONFIG_SIZE = 640,
   TEXT_SLOT_SIZE = 64,
   HEADER_WORD_COUNT = 10,
+  SEAL_SIZE = 24,
 
   // Scrambling keys: fixed, non-zero, pairwise different.
   CONFIG_KEY = 0xA7,
@@ -54,77 +54,63 @@ enum {
   FLAG_SILENT = 2,
 };
 
+// The record's fields, once, in order: the table above as code. The struct,
+// the OFFSET_* constants and their checks below, the unfilled record
+// (format/unfilled_record.h), the tools' field names (package/record_fields.h)
+// and the Python tests' offsets (tests/wine/package_image.py reads these
+// lines) all come from this list.
+//   WORD(type, name, NAME, offset)   a 32-bit little-endian word
+//   AREA(name, NAME, offset, size)   bytes
+//   TEXT(name, NAME, offset)         a 64-byte text slot
+#define INSTALL_RECORD_FIELDS(WORD, AREA, TEXT)        \
+  WORD(uint32_t, reserved_0, RESERVED_0, 0)            \
+  WORD(int32_t, payload_offset, PAYLOAD_OFFSET, 4)     \
+  WORD(uint32_t, main_size, MAIN_SIZE, 8)              \
+  WORD(uint32_t, second_size, SECOND_SIZE, 12)         \
+  WORD(uint32_t, reserved_16, RESERVED_16, 16)         \
+  WORD(uint32_t, header_check, HEADER_CHECK, 20)       \
+  WORD(uint32_t, extra_size, EXTRA_SIZE, 24)           \
+  WORD(uint32_t, flags, FLAGS, 28)                     \
+  WORD(uint32_t, main_part2_size, MAIN_PART2_SIZE, 32) \
+  WORD(uint32_t, main_part3_size, MAIN_PART3_SIZE, 36) \
+  AREA(seal, SEAL, 40, 24)                             \
+  TEXT(main_file_name, MAIN_FILE_NAME, 64)             \
+  TEXT(second_file_name, SECOND_FILE_NAME, 128)        \
+  TEXT(extra_file_name, EXTRA_FILE_NAME, 192)          \
+  TEXT(confirm_text, CONFIRM_TEXT, 256)                \
+  TEXT(done_text, DONE_TEXT, 320)                      \
+  TEXT(failure_text, FAILURE_TEXT, 384)                \
+  TEXT(bad_header_text, BAD_HEADER_TEXT, 448)          \
+  TEXT(dialog_text, DIALOG_TEXT, 512)                  \
+  AREA(record_signature, RECORD_SIGNATURE, 576, 64)
+
+#define RECORD_DECLARE_WORD(type, name, NAME, offset) type name;
+#define RECORD_DECLARE_AREA(name, NAME, offset, size) uint8_t name[size];
+#define RECORD_DECLARE_TEXT(name, NAME, offset) char name[TEXT_SLOT_SIZE];
 struct InstallConfig {
-  uint32_t reserved_0;
-  int32_t payload_offset;
-  uint32_t main_size;
-  uint32_t second_size;
-  uint32_t reserved_16;
-  uint32_t header_check;
-  uint32_t extra_size;
-  uint32_t flags;
-  uint32_t main_part2_size;
-  uint32_t main_part3_size;
-  uint8_t reserved_40[24];
-  char main_file_name[TEXT_SLOT_SIZE];
-  char second_file_name[TEXT_SLOT_SIZE];
-  char extra_file_name[TEXT_SLOT_SIZE];
-  char confirm_text[TEXT_SLOT_SIZE];
-  char done_text[TEXT_SLOT_SIZE];
-  char failure_text[TEXT_SLOT_SIZE];
-  char bad_header_text[TEXT_SLOT_SIZE];
-  char dialog_text[TEXT_SLOT_SIZE];
-  char reserved_576[TEXT_SLOT_SIZE];
+  INSTALL_RECORD_FIELDS(RECORD_DECLARE_WORD, RECORD_DECLARE_AREA, RECORD_DECLARE_TEXT)
 };
+#undef RECORD_DECLARE_WORD
+#undef RECORD_DECLARE_AREA
+#undef RECORD_DECLARE_TEXT
 
 // Byte offsets of the fields, for code that works on the record as bytes.
-// Each one is checked against the struct below.
-enum {
-  OFFSET_RESERVED_0 = 0,
-  OFFSET_PAYLOAD_OFFSET = 4,
-  OFFSET_MAIN_SIZE = 8,
-  OFFSET_SECOND_SIZE = 12,
-  OFFSET_RESERVED_16 = 16,
-  OFFSET_HEADER_CHECK = 20,
-  OFFSET_EXTRA_SIZE = 24,
-  OFFSET_FLAGS = 28,
-  OFFSET_MAIN_PART2_SIZE = 32,
-  OFFSET_MAIN_PART3_SIZE = 36,
-  OFFSET_RESERVED_40 = 40,
-  OFFSET_MAIN_FILE_NAME = 64,
-  OFFSET_SECOND_FILE_NAME = 128,
-  OFFSET_EXTRA_FILE_NAME = 192,
-  OFFSET_CONFIRM_TEXT = 256,
-  OFFSET_DONE_TEXT = 320,
-  OFFSET_FAILURE_TEXT = 384,
-  OFFSET_BAD_HEADER_TEXT = 448,
-  OFFSET_DIALOG_TEXT = 512,
-  OFFSET_RECORD_SIGNATURE = 576,
-};
+#define RECORD_OFFSET_WORD(type, name, NAME, offset) OFFSET_##NAME = offset,
+#define RECORD_OFFSET_AREA(name, NAME, offset, size) OFFSET_##NAME = offset,
+#define RECORD_OFFSET_TEXT(name, NAME, offset) OFFSET_##NAME = offset,
+enum { INSTALL_RECORD_FIELDS(RECORD_OFFSET_WORD, RECORD_OFFSET_AREA, RECORD_OFFSET_TEXT) };
+#undef RECORD_OFFSET_WORD
+#undef RECORD_OFFSET_AREA
+#undef RECORD_OFFSET_TEXT
 
-#define RECORD_FIELD_AT(field, offset) \
-  static_assert(offsetof(InstallConfig, field) == (offset), "InstallConfig." #field " is out of place")
-RECORD_FIELD_AT(reserved_0, OFFSET_RESERVED_0);
-RECORD_FIELD_AT(payload_offset, OFFSET_PAYLOAD_OFFSET);
-RECORD_FIELD_AT(main_size, OFFSET_MAIN_SIZE);
-RECORD_FIELD_AT(second_size, OFFSET_SECOND_SIZE);
-RECORD_FIELD_AT(reserved_16, OFFSET_RESERVED_16);
-RECORD_FIELD_AT(header_check, OFFSET_HEADER_CHECK);
-RECORD_FIELD_AT(extra_size, OFFSET_EXTRA_SIZE);
-RECORD_FIELD_AT(flags, OFFSET_FLAGS);
-RECORD_FIELD_AT(main_part2_size, OFFSET_MAIN_PART2_SIZE);
-RECORD_FIELD_AT(main_part3_size, OFFSET_MAIN_PART3_SIZE);
-RECORD_FIELD_AT(reserved_40, OFFSET_RESERVED_40);
-RECORD_FIELD_AT(main_file_name, OFFSET_MAIN_FILE_NAME);
-RECORD_FIELD_AT(second_file_name, OFFSET_SECOND_FILE_NAME);
-RECORD_FIELD_AT(extra_file_name, OFFSET_EXTRA_FILE_NAME);
-RECORD_FIELD_AT(confirm_text, OFFSET_CONFIRM_TEXT);
-RECORD_FIELD_AT(done_text, OFFSET_DONE_TEXT);
-RECORD_FIELD_AT(failure_text, OFFSET_FAILURE_TEXT);
-RECORD_FIELD_AT(bad_header_text, OFFSET_BAD_HEADER_TEXT);
-RECORD_FIELD_AT(dialog_text, OFFSET_DIALOG_TEXT);
-RECORD_FIELD_AT(reserved_576, OFFSET_RECORD_SIGNATURE);
-#undef RECORD_FIELD_AT
+#define RECORD_CHECK_WORD(type, name, NAME, offset) \
+  static_assert(offsetof(InstallConfig, name) == (offset), "InstallConfig." #name " is out of place");
+#define RECORD_CHECK_AREA(name, NAME, offset, size) RECORD_CHECK_WORD(, name, NAME, offset)
+#define RECORD_CHECK_TEXT(name, NAME, offset) RECORD_CHECK_WORD(, name, NAME, offset)
+INSTALL_RECORD_FIELDS(RECORD_CHECK_WORD, RECORD_CHECK_AREA, RECORD_CHECK_TEXT)
+#undef RECORD_CHECK_WORD
+#undef RECORD_CHECK_AREA
+#undef RECORD_CHECK_TEXT
 static_assert(sizeof(InstallConfig) == CONFIG_SIZE, "the record is 640 bytes");
 
 // Stored (unscrambled) at OFFSET_RECORD_SIGNATURE in every record, filled or
@@ -135,7 +121,7 @@ enum { RECORD_SIGNATURE_SIZE = 24 };
 
 // The ten header words lie at 0..39, one after the other; the eight text
 // slots of the package at 64..575 (the signature slot at 576 is not one).
-// Their names, for tools that print or check every field: format/record_fields.h.
+// Their names, for tools that print or check every field: package/record_fields.h.
 enum { TEXT_SLOT_COUNT = 8, FIRST_TEXT_SLOT = OFFSET_MAIN_FILE_NAME, END_OF_TEXT_SLOTS = OFFSET_RECORD_SIGNATURE };
 static_assert(FIRST_TEXT_SLOT + TEXT_SLOT_COUNT * TEXT_SLOT_SIZE == END_OF_TEXT_SLOTS, "eight text slots");
 

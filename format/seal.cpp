@@ -25,6 +25,14 @@ int seal_record_matches(const uint8_t *plain_record) {
   return !seal.present || seal_record_crc(plain_record) == seal.record_crc;
 }
 
+void seal_plain_record(uint8_t *plain_record, uint32_t payload_length, uint32_t payload_crc) {
+  for (int32_t i = 0; i < SEAL_AREA_SIZE; ++i) plain_record[SEAL_AREA_OFFSET + i] = 0;
+  write_le32(plain_record + OFFSET_SEAL_MARKER, SEAL_MARKER);
+  write_le32(plain_record + OFFSET_SEAL_RECORD_CRC, seal_record_crc(plain_record));
+  write_le32(plain_record + OFFSET_SEAL_PAYLOAD_LENGTH, payload_length);
+  write_le32(plain_record + OFFSET_SEAL_PAYLOAD_CRC, payload_crc);
+}
+
 // ---- Whole images ------------------------------------------------------------
 
 namespace {
@@ -61,13 +69,9 @@ int seal_image(uint8_t *image, size_t size, size_t record_offset) {
   size_t payload_length = size - static_cast<size_t>(payload_offset);
   if (payload_length > 0xFFFFFFFFu) return 0;
 
-  for (int32_t i = 0; i < SEAL_AREA_SIZE; ++i) plain[SEAL_AREA_OFFSET + i] = 0;
-  write_le32(plain + OFFSET_SEAL_MARKER, SEAL_MARKER);
-  write_le32(plain + OFFSET_SEAL_RECORD_CRC, seal_record_crc(plain));
-  write_le32(plain + OFFSET_SEAL_PAYLOAD_LENGTH, static_cast<uint32_t>(payload_length));
   // The record lies before the payload, so sealing it does not change the
   // payload's CRC.
-  write_le32(plain + OFFSET_SEAL_PAYLOAD_CRC, crc_of(image + payload_offset, payload_length));
+  seal_plain_record(plain, static_cast<uint32_t>(payload_length), crc_of(image + payload_offset, payload_length));
   xor_buffer(plain, CONFIG_SIZE, CONFIG_KEY);
   for (int32_t i = 0; i < CONFIG_SIZE; ++i) image[record_offset + i] = plain[i];
   return 1;

@@ -1,5 +1,5 @@
 // The whole-installer seal: an optional extension stored in the record's
-// reserved bytes 40..63, which the plain install procedure never reads. A
+// seal bytes 40..63, which the plain install procedure never reads. A
 // package that carries it lets the installer prove, before it writes anything,
 // that the record and every payload byte are the ones the package tool wrote.
 // A record without the marker installs without this check.
@@ -24,8 +24,8 @@
 
 enum {
   SEAL_MARKER = 0x314C534B,  // the bytes 'K' 'S' 'L' '1'
-  SEAL_AREA_OFFSET = OFFSET_RESERVED_40,
-  SEAL_AREA_SIZE = 24,
+  SEAL_AREA_OFFSET = OFFSET_SEAL,
+  SEAL_AREA_SIZE = SEAL_SIZE,
   OFFSET_SEAL_MARKER = SEAL_AREA_OFFSET,
   OFFSET_SEAL_RECORD_CRC = SEAL_AREA_OFFSET + 4,
   OFFSET_SEAL_PAYLOAD_LENGTH = SEAL_AREA_OFFSET + 8,
@@ -50,6 +50,10 @@ uint32_t seal_record_crc(const uint8_t *plain_record);
 // 1 when the plain record has no seal or its record CRC matches, else 0. The
 // installer checks this before it opens its own file.
 int seal_record_matches(const uint8_t *plain_record);
+
+// Seals a plain record whose payload of payload_length bytes has the CRC-32
+// payload_crc: the marker, the two CRCs and the length go into its seal area.
+void seal_plain_record(uint8_t *plain_record, uint32_t payload_length, uint32_t payload_crc);
 
 // ---- Whole images (the package tool and its tests) ---------------------------
 // An image is a package in memory: the stub with its scrambled record at

@@ -8,14 +8,19 @@
 
 namespace unfilled_record_detail {
 
-constexpr void put_text(char *slot, const char *text) {
-  for (int i = 0; i < TEXT_SLOT_SIZE - 1 && text[i] != 0; ++i) slot[i] = text[i];
+template <typename Char>
+constexpr void put_text(Char *slot, const char *text) {
+  for (int i = 0; i < TEXT_SLOT_SIZE - 1 && text[i] != 0; ++i) slot[i] = static_cast<Char>(text[i]);
 }
 
-constexpr uint32_t scrambled_word(uint32_t word) { return word ^ (0x01010101u * CONFIG_KEY); }
+template <typename Word>
+constexpr Word scrambled(Word word) {
+  return static_cast<Word>(static_cast<uint32_t>(word) ^ (0x01010101u * CONFIG_KEY));
+}
 
-constexpr void scramble_bytes(char *bytes, int count) {
-  for (int i = 0; i < count; ++i) bytes[i] = static_cast<char>(static_cast<uint8_t>(bytes[i]) ^ CONFIG_KEY);
+template <typename Char>
+constexpr void scramble_bytes(Char *bytes, int count) {
+  for (int i = 0; i < count; ++i) bytes[i] = static_cast<Char>(static_cast<uint8_t>(bytes[i]) ^ CONFIG_KEY);
 }
 
 }  // namespace unfilled_record_detail
@@ -25,22 +30,16 @@ constexpr void scramble_bytes(char *bytes, int count) {
 constexpr InstallConfig scrambled_unfilled_record() {
   using namespace unfilled_record_detail;
   InstallConfig r{};
+  r.header_check = 1;
   put_text(r.bad_header_text, UNFILLED_RECORD_TEXT);
-  put_text(r.reserved_576, RECORD_SIGNATURE);
-
-  r.reserved_0 = scrambled_word(0);
-  r.payload_offset = static_cast<int32_t>(scrambled_word(0));
-  r.main_size = scrambled_word(0);
-  r.second_size = scrambled_word(0);
-  r.reserved_16 = scrambled_word(0);
-  r.header_check = scrambled_word(1);
-  r.extra_size = scrambled_word(0);
-  r.flags = scrambled_word(0);
-  r.main_part2_size = scrambled_word(0);
-  r.main_part3_size = scrambled_word(0);
-  for (uint8_t &b : r.reserved_40) b = static_cast<uint8_t>(b ^ CONFIG_KEY);
-  char *slots[] = {r.main_file_name, r.second_file_name, r.extra_file_name, r.confirm_text, r.done_text,
-                   r.failure_text,   r.bad_header_text,  r.dialog_text,     r.reserved_576};
-  for (char *slot : slots) scramble_bytes(slot, TEXT_SLOT_SIZE);
+  put_text(r.record_signature, RECORD_SIGNATURE);
+  // Every field scrambled, whatever its kind, from the one list of fields.
+#define SCRAMBLE_WORD(type, name, NAME, offset) r.name = scrambled(r.name);
+#define SCRAMBLE_AREA(name, NAME, offset, size) scramble_bytes(r.name, size);
+#define SCRAMBLE_TEXT(name, NAME, offset) scramble_bytes(r.name, TEXT_SLOT_SIZE);
+  INSTALL_RECORD_FIELDS(SCRAMBLE_WORD, SCRAMBLE_AREA, SCRAMBLE_TEXT)
+#undef SCRAMBLE_WORD
+#undef SCRAMBLE_AREA
+#undef SCRAMBLE_TEXT
   return r;
 }

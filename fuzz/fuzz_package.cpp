@@ -7,19 +7,21 @@
 // report calls clean extracts completely.
 
 #include "fuzz/fuzz_check.h"
-#include "tools/package_read.h"
-#include "tools/tool_files.h"
+#include "package/codepage.h"
+#include "package/read.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  PackageReport report = read_package(data, size);
-  if (!report.record_found) return 0;
-  fuzz_check(report.record_offset + 640 <= size, "record outside the image");
+  MemorySource source(data, size);
+  PackageReport report = read_package(source, package_codec(), DEFAULT_CODEPAGE, nullptr);
+  if (report.kind == KIND_NOT_A_STUB) return 0;
+  fuzz_check(report.image.record_offset + 640 <= size, "record outside the image");
   for (const ItemCheck &item : report.items) {
     if (!item.ok) continue;
     fuzz_check(item.offset <= size && item.consumed_length <= size - item.offset, "intact item outside the image");
     std::vector<uint8_t> extracted;
-    ToolFile output = tool_file_vector(&extracted);
-    fuzz_check(write_payload_item(data, size, item, as_stream_file(&output)), "intact item failed to extract");
+    VectorSink output(&extracted);
+    fuzz_check(write_payload_item(package_codec(), source, item, output, nullptr).ok(),
+               "intact item failed to extract");
     uint64_t expected = item.compressed ? item.decoded_size : item.item.size;
     fuzz_check(extracted.size() == expected, "extracted size differs from the item's size");
   }

@@ -13,9 +13,8 @@
 #include <vector>
 
 #include "format/seal.h"
-#include "tests/support/sample_data.h"
-#include "tools/memory_streams.h"
-#include "tools/package.h"
+#include "package/codec.h"
+#include "tests/support/package_builder.h"
 
 namespace fs = std::filesystem;
 
@@ -31,7 +30,7 @@ void save(const fs::path &dir, const std::string &name, const Bytes &bytes) {
 }
 
 Bytes build(const Bytes &stub, bool stored, int parts, bool extra, size_t main_size, bool dialog) {
-  PackageRequest request;
+  TestRequest request;
   request.stub = stub;
   request.main_file = sample_bytes(main_size, 1);
   request.second_file = sample_bytes(700, 2);
@@ -48,13 +47,35 @@ Bytes build(const Bytes &stub, bool stored, int parts, bool extra, size_t main_s
   request.failure_text = "Failed.";
   request.bad_header_text = "Damaged.";
   if (dialog) request.dialog_text = "Installing...";
-  Bytes package;
-  std::string error;
-  if (build_package(request, &package, &error) != BUILD_OK) {
-    fprintf(stderr, "make_fuzz_seeds: %s\n", error.c_str());
-    exit(1);
-  }
-  return package;
+  return build_library_package(request).image;
+}
+
+Bytes compressed(const Bytes &data) {
+  Bytes stream;
+  MemorySource source(data);
+  VectorSink sink(&stream);
+  package_codec().encode(source, 0, static_cast<uint32_t>(data.size()), sink, false, nullptr);
+  return stream;
+}
+
+// The install target's input: the plain record first, then the payload,
+// which payload_offset 640 points at; sealed again when the package was.
+Bytes record_first(const Bytes &package, bool sealed) {
+  const size_t at = find_record(package.data(), package.size(), nullptr);
+  InstallConfig record;
+  read_stored_record(package.data() + at, &record);
+  const size_t payload = static_cast<size_t>(record.payload_offset);
+  record.payload_offset = CONFIG_SIZE;
+  record.header_check = expected_header_check(&record);
+  Bytes image(CONFIG_SIZE);
+  write_stored_record(&record, image.data());
+  image.insert(image.end(), package.begin() + static_cast<std::ptrdiff_t>(payload), package.end());
+  if (sealed)
+    seal_image(image.data(), image.size(), 0);
+  else
+    memset(image.data() + SEAL_AREA_OFFSET, CONFIG_KEY, SEAL_AREA_SIZE);  // scrambled zeros
+  xor_buffer(image.data(), CONFIG_SIZE, CONFIG_KEY);
+  return image;
 }
 
 }  // namespace
@@ -71,8 +92,7 @@ int main(int argc, char **argv) {
   const size_t sizes[] = {0, 1, 5, 100, 4000, 25000};
   Bytes chain;
   for (size_t size : sizes) {
-    Bytes stream;
-    compress_bytes(sample_bytes(size, static_cast<uint32_t>(size)).data(), size, &stream);
+    Bytes stream = compressed(sample_bytes(size, static_cast<uint32_t>(size)));
     save(decode, "stream_" + std::to_string(size), stream);
     chain.insert(chain.end(), stream.begin(), stream.end());
   }
@@ -101,9 +121,8 @@ int main(int argc, char **argv) {
                 {"compressed_sealed", false, 3, true, true, true},
                 {"compressed_plain", false, 2, false, false, false}};
   for (const Shape &shape : shapes) {
-    Bytes image = build(stand_in_stub(0, 0), shape.stored, shape.parts, shape.extra, 6000, shape.dialog);
-    xor_buffer(image.data(), CONFIG_SIZE, CONFIG_KEY);
-    if (!shape.sealed) memset(image.data() + SEAL_AREA_OFFSET, 0, SEAL_AREA_SIZE);
+    Bytes image =
+        record_first(build(stand_in_stub(), shape.stored, shape.parts, shape.extra, 6000, shape.dialog), shape.sealed);
     save(install, shape.name, image);
     if (shape.sealed) {
       image[56] |= 1;  // the install target seals its mutations afresh

@@ -119,6 +119,33 @@ std::u16string codepage_to_utf16(const std::string &text, int codepage) {
   return out;
 }
 
+std::u16string utf8_to_utf16(const std::string &utf8) {
+  std::u16string out;
+  for (size_t at = 0; at < utf8.size();) {
+    const uint32_t c = next_utf8(utf8, &at);
+    if (c >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+std::string utf16_to_utf8(const std::u16string &utf16) {
+  std::string out;
+  for (size_t at = 0; at < utf16.size(); ++at) {
+    uint32_t c = utf16[at];
+    if (c >= 0xD800 && c <= 0xDBFF && at + 1 < utf16.size() && utf16[at + 1] >= 0xDC00 && utf16[at + 1] <= 0xDFFF)
+      c = 0x10000 + ((c - 0xD800) << 10) + (utf16[++at] - 0xDC00);
+    else if (c >= 0xD800 && c <= 0xDFFF)
+      c = REPLACEMENT;
+    append_utf8(&out, c);
+  }
+  return out;
+}
+
 uint8_t codepage_upper(uint8_t c, int codepage) {
   if (c >= 'a' && c <= 'z') return static_cast<uint8_t>(c - 'a' + 'A');
   const CodepageTable *table = table_of(codepage);

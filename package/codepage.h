@@ -26,6 +26,10 @@ bool utf16_to_codepage(const std::u16string &utf16, int codepage, std::string *o
 std::string codepage_to_utf8(const std::string &text, int codepage);
 std::u16string codepage_to_utf16(const std::string &text, int codepage);
 
+// UTF-8 and UTF-16 into each other; what is not well-formed becomes U+FFFD.
+std::u16string utf8_to_utf16(const std::string &utf8);
+std::string utf16_to_utf8(const std::u16string &utf16);
+
 // The byte of c's upper-case form in the code page (c itself when it has
 // none): file names compare as Windows compares them.
 uint8_t codepage_upper(uint8_t c, int codepage);

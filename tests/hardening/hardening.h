@@ -11,13 +11,13 @@
 inline const char DONE_TEXT[] = "Installed.";
 
 // test_request with DONE_TEXT, so a success can be told apart.
-inline PackageRequest hardening_request(const Bytes &main, const Bytes &second, const Bytes *extra = nullptr) {
-  PackageRequest request = test_request(main, second, extra);
+inline TestRequest hardening_request(const Bytes &main, const Bytes &second, const Bytes *extra = nullptr) {
+  TestRequest request = test_request(main, second, extra);
   request.done_text = DONE_TEXT;
   return request;
 }
 
-inline void expect_installed(const InstallOutcome &outcome, const PackageRequest &request) {
+inline void expect_installed(const InstallOutcome &outcome, const TestRequest &request) {
   EXPECT_EQ(outcome.texts, std::vector<std::string>{DONE_TEXT});
   EXPECT_TRUE(outcome.registered);
   EXPECT_TRUE(outcome.windows_files == expected_files(request));

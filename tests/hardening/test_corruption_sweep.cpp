@@ -158,7 +158,7 @@ void sweep_payload(Sweep *sweep, const TestPackage &package, bool compressed) {
   }
 }
 
-PackageRequest sweep_request() {
+TestRequest sweep_request() {
   static const Bytes extra = sample_bytes(5000, 23);
   return hardening_request(sample_bytes(320 * 1024, 21), sample_bytes(24 * 1024, 22), &extra);
 }
@@ -169,7 +169,7 @@ void finish(const Sweep &sweep) {
 }
 
 TEST(CorruptionSweep, SealedCompressedPackage) {
-  PackageRequest request = sweep_request();
+  TestRequest request = sweep_request();
   request.main_parts = 3;
   TestPackage package = build_test_package(request);
   Sweep sweep("sealed compressed (" + std::to_string(package.image.size()) + " bytes, 5 streams)",
@@ -180,7 +180,7 @@ TEST(CorruptionSweep, SealedCompressedPackage) {
 }
 
 TEST(CorruptionSweep, SealedStoredPackage) {
-  PackageRequest request = sweep_request();
+  TestRequest request = sweep_request();
   request.stored = true;
   TestPackage package = build_test_package(request);
   Sweep sweep("sealed stored (" + std::to_string(package.image.size()) + " bytes)", expected_files(request));
@@ -193,7 +193,7 @@ TEST(CorruptionSweep, UnsealedCompressedPayloadRestsOnTheBlockChecks) {
   // A package from a tool without the seal: the record is trusted as it stands,
   // but the container's own checks must still catch every damaged or cut
   // payload.
-  PackageRequest request = sweep_request();
+  TestRequest request = sweep_request();
   request.main_parts = 3;
   TestPackage package = build_test_package(request);
   package.unseal();

@@ -41,8 +41,8 @@ void expect_clean_failure(const InstallOutcome &outcome, uint64_t most_written, 
   EXPECT_LE(bytes_written(outcome), most_written);
 }
 
-PackageRequest small_request(bool stored = false) {
-  PackageRequest request = hardening_request(sample_bytes(30000, 11), sample_bytes(2000, 12));
+TestRequest small_request(bool stored = false) {
+  TestRequest request = hardening_request(sample_bytes(30000, 11), sample_bytes(2000, 12));
   request.stored = stored;
   return request;
 }
@@ -82,7 +82,7 @@ TEST(Limits, StoredSizesNearAndPast2GiBFailWhenTheDataRunsOut) {
 TEST(Limits, CompressedSizeWordsOnlyScaleTheProgressBar) {
   // In compressed mode the record's size words feed the progress range only
   // (each stream carries its own size); extreme values must not matter.
-  PackageRequest request = small_request();
+  TestRequest request = small_request();
   request.main_parts = 3;
   request.dialog_text = "Installing...";
   const TestPackage good = build_test_package(request);
@@ -129,7 +129,7 @@ TEST(Limits, AFullDiskFailsTheInstall) {
 }
 
 TEST(Limits, NamesOf63CharactersInstallUnderThatName) {
-  PackageRequest request = small_request();
+  TestRequest request = small_request();
   request.main_name = std::string(59, 'M') + ".SCR";
   request.second_name = std::string(63, 's');
   ASSERT_EQ(request.main_name.size(), 63u);

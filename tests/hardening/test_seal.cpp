@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "format/seal.h"
+#include "package/report_text.h"
 #include "tests/hardening/hardening.h"
-#include "tools/record_words.h"
 #include "win32sim/sim.h"
 
 namespace {
 
-PackageRequest sample_request(bool with_extra) {
+TestRequest sample_request(bool with_extra) {
   static const Bytes extra = sample_bytes(700, 3);
   return hardening_request(sample_bytes(40000, 1), sample_bytes(3000, 2), with_extra ? &extra : nullptr);
 }
@@ -43,7 +43,7 @@ std::string seal_line(const TestPackage &package) {
 TEST(Seal, BuiltPackagesAreSealedReportedAndInstall) {
   for (bool stored : {false, true}) {
     SCOPED_TRACE(stored ? "stored" : "compressed");
-    PackageRequest request = sample_request(true);
+    TestRequest request = sample_request(true);
     request.stored = stored;
     request.main_parts = stored ? 1 : 2;
     TestPackage package = build_test_package(request);
@@ -61,7 +61,7 @@ TEST(Seal, BuiltPackagesAreSealedReportedAndInstall) {
 TEST(Seal, AnyDamageIsRefusedBeforeAFileIsCreated) {
   for (bool stored : {false, true}) {
     SCOPED_TRACE(stored ? "stored" : "compressed");
-    PackageRequest request = sample_request(true);
+    TestRequest request = sample_request(true);
     request.stored = stored;
     const TestPackage good = build_test_package(request);
     const size_t payload = good.payload_offset();
@@ -105,7 +105,7 @@ TEST(Seal, AnyDamageIsRefusedBeforeAFileIsCreated) {
 
 TEST(Seal, DamageWithoutABadHeaderTextOrInSilentModeShowsNothing) {
   for (bool silent : {false, true}) {
-    PackageRequest request = sample_request(false);
+    TestRequest request = sample_request(false);
     if (silent)
       request.silent = true;
     else
@@ -121,7 +121,7 @@ TEST(Seal, DamageWithoutABadHeaderTextOrInSilentModeShowsNothing) {
 
 TEST(Seal, BytesAppendedAfterThePayloadAreOutsideIt) {
   // What a signing tool does: padding and a certificate table at the end.
-  PackageRequest request = sample_request(true);
+  TestRequest request = sample_request(true);
   TestPackage package = build_test_package(request);
   Bytes signature = sample_bytes(5000, 9);
   package.image.insert(package.image.end(), signature.begin(), signature.end());
@@ -134,7 +134,7 @@ TEST(Seal, BytesAppendedAfterThePayloadAreOutsideIt) {
 TEST(Seal, WithoutTheMarkerThePackageInstallsWithoutTheCheck) {
   // A package from a tool that knows nothing of the seal: bytes 40..63 may
   // hold anything but the marker, and nothing is checked beyond header_check.
-  PackageRequest request = sample_request(true);
+  TestRequest request = sample_request(true);
   request.stored = true;
   TestPackage package = build_test_package(request);
   for (int i = SEAL_AREA_OFFSET; i < SEAL_AREA_OFFSET + SEAL_AREA_SIZE; ++i)

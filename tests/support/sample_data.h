@@ -15,7 +15,11 @@ Bytes sample_bytes(size_t size, uint32_t seed);
 // The parts one after another.
 Bytes concat(std::initializer_list<Bytes> parts);
 
-// A stand-in for kestrune.exe: filler bytes (which cannot hold the record's
-// signature) around the unfilled, scrambled record that the package tool
-// finds and fills; the record starts at offset `before`.
+// A stand-in for kestrune.exe: in its first STAND_IN_HEADERS bytes the
+// headers of a 32-bit Windows GUI program (DOS header, PE header, one
+// section that holds the rest of the file), then filler bytes (which cannot
+// hold the record's signature) around the unfilled, scrambled record that the
+// package tool finds and fills; the record starts at offset `before` (at least
+// STAND_IN_HEADERS) and `after` bytes follow it.
+enum { STAND_IN_HEADERS = 512 };
 Bytes stand_in_stub(size_t before = 2048, size_t after = 512);

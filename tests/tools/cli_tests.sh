@@ -282,7 +282,7 @@ packages)
   expect 1 verify negative.exe; stderr_has "payload_offset is negative"
   expect 1 extract negative.exe -d negative; stderr_has "payload_offset is negative"
 
-  expect 1 inspect text.txt; stderr_has "no install record found"
+  expect 1 inspect text.txt; stderr_has "not a Kestrune stub: no MZ header"
   expect 1 verify empty.bin
   no_partials
   ;;

@@ -19,14 +19,16 @@ from check_stub import PE
 # runtime that the tool never runs (random_device, a contended mutex).
 KERNEL32 = {
     "CloseHandle", "CreateDirectoryA", "CreateFileA", "CreateSemaphoreW", "DeleteCriticalSection",
-    "DeleteFileA", "EnterCriticalSection", "FormatMessageA", "FreeLibrary", "GetConsoleMode",
-    "GetCurrentProcessId", "GetCurrentThreadId", "GetFileAttributesA", "GetFileSize", "GetFileType",
-    "GetLastError", "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress", "GetStartupInfoA",
-    "GetStdHandle", "GetTickCount", "InitializeCriticalSection", "IsDBCSLeadByteEx",
-    "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryW", "MoveFileA", "MultiByteToWideChar",
-    "ReadFile", "ReleaseSemaphore", "SetConsoleCtrlHandler", "SetLastError",
-    "SetUnhandledExceptionFilter", "Sleep", "TlsAlloc", "TlsFree", "TlsGetValue", "TlsSetValue",
-    "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte", "WriteFile",
+    "DeleteFileA", "EnterCriticalSection", "FlushFileBuffers", "FormatMessageA", "FreeLibrary",
+    "GetACP", "GetConsoleMode", "GetCurrentProcessId", "GetCurrentThreadId", "GetFileAttributesA",
+    "GetFileInformationByHandle", "GetFileSize", "GetFileType", "GetLastError", "GetModuleHandleA",
+    "GetModuleHandleW", "GetProcAddress", "GetStartupInfoA", "GetStdHandle", "GetTempPathA",
+    "GetTickCount", "InitializeCriticalSection", "IsDBCSLeadByteEx", "LeaveCriticalSection",
+    "LoadLibraryA", "LoadLibraryW", "MoveFileA", "MultiByteToWideChar", "ReadFile",
+    "ReleaseSemaphore", "RemoveDirectoryA", "SetConsoleCtrlHandler", "SetFileAttributesA",
+    "SetFilePointer", "SetLastError", "SetUnhandledExceptionFilter", "Sleep", "TlsAlloc", "TlsFree",
+    "TlsGetValue", "TlsSetValue", "VirtualProtect", "VirtualQuery", "WaitForSingleObject",
+    "WideCharToMultiByte", "WriteFile",
 }
 # Functions of the first MSVCRT.DLL (Visual C++ 4.2), which every later one
 # keeps.

@@ -1,0 +1,282 @@
+#include "package/build.h"
+
+#include <string.h>
+
+#include <new>
+
+#include "format/crc32.h"
+#include "format/payload.h"
+#include "format/seal.h"
+#include "package/stub_image.h"
+
+namespace {
+
+PackageResult refuse(const std::string &why) { return PackageResult::fail(PACKAGE_REFUSED, why); }
+
+// The request's names and texts in the record's code page, checked.
+struct RecordTexts {
+  std::string names[3];  // main, second, extra
+  std::string confirm, done, failure, bad_header, dialog;
+};
+
+PackageResult convert_names(const PackageRequest &request, RecordTexts *texts) {
+  const PackageFile *files[] = {&request.main, &request.second, &request.extra};
+  const char *options[] = {"--main-name", "--second-name", "--extra-name"};
+  const int count = request.extra.source ? 3 : 2;
+  std::string error;
+  for (int i = 0; i < count; ++i) {
+    std::string &name = texts->names[i];
+    if (!text_in_codepage(files[i]->name, request.text_form, request.codepage, options[i], &name, &error))
+      return refuse(error);
+    if (const char *why = file_name_problem(name))
+      return refuse(std::string(options[i]) + " \"" + files[i]->name + "\": " + why);
+  }
+  for (int i = 0; i < count; ++i)
+    for (int j = i + 1; j < count; ++j)
+      if (names_are_one_file(texts->names[i], texts->names[j], request.codepage))
+        return refuse("the payload files need different names: " + std::string(options[i]) + " \"" +
+                      files[i]->name + "\" and " + options[j] + " \"" + files[j]->name +
+                      "\" are one file under Windows (it ignores case and trailing dots and spaces)");
+  return {};
+}
+
+PackageResult convert_texts(const PackageRequest &request, RecordTexts *texts) {
+  struct Text {
+    const char *option;
+    const std::optional<std::string> *given;
+    std::string *out;
+  } list[] = {{"--confirm", &request.confirm, &texts->confirm},
+              {"--done", &request.done, &texts->done},
+              {"--failure", &request.failure, &texts->failure},
+              {"--bad-header", &request.bad_header, &texts->bad_header},
+              {"--dialog", &request.dialog, &texts->dialog}};
+  std::string error;
+  for (const Text &text : list) {
+    if (!text.given->has_value()) continue;
+    if (!text_in_codepage(**text.given, request.text_form, request.codepage, text.option, text.out, &error))
+      return refuse(error);
+    if (text.out->find('\0') != std::string::npos) return refuse(std::string(text.option) + " contains a zero byte");
+    if (text.out->size() > TEXT_SLOT_SIZE - 1)
+      return refuse(std::string(text.option) + " is " + std::to_string(text.out->size()) + " bytes in code page " +
+                    std::to_string(request.codepage) + "; at most 63 fit");
+  }
+  if (!request.done) texts->done = default_done_text(texts->names[0]);
+  if (!request.failure) texts->failure = DEFAULT_FAILURE_TEXT;
+  if (!request.bad_header) texts->bad_header = DEFAULT_BAD_HEADER_TEXT;
+  return {};
+}
+
+// The checks of the options that belong together, each made here once.
+PackageResult check_shape(const PackageRequest &request, std::vector<uint64_t> *parts) {
+  if (!request.stub) return refuse("no stub given");
+  if (!request.main.source || !request.second.source) return refuse("--main and --second are both needed");
+  if (request.main_parts < 1 || request.main_parts > 3) return refuse("--main-parts must be 1, 2 or 3");
+  if (request.stored && request.main_parts != 1) return refuse("--main-parts needs a compressed package (not --stored)");
+  if (request.stored && request.best) return refuse("--best needs a compressed package (not --stored)");
+  const uint64_t main_size = request.main.source->size();
+  const ByteSource *sources[] = {request.main.source, request.second.source, request.extra.source};
+  for (const ByteSource *source : sources)
+    if (source && source->size() > MAX_PACKAGE_SIZE) return refuse("payload files must be smaller than 2 GiB");
+  if (request.extra.source && request.extra.source->size() == 0)
+    return refuse("the extra file is empty; an empty extra file cannot be represented (size 0 means none)");
+  if (request.main_parts > 1 && main_size < static_cast<uint64_t>(request.main_parts))
+    return refuse("the main file has fewer bytes than --main-parts; an empty part cannot be represented");
+  *parts = request.main_part_sizes.empty() ? split_main_file(main_size, request.stored ? 1 : request.main_parts)
+                                           : request.main_part_sizes;
+  uint64_t total = 0;
+  for (uint64_t part : *parts) total += part;
+  if (parts->size() != static_cast<size_t>(request.stored ? 1 : request.main_parts) || total != main_size)
+    return refuse("the main part sizes do not add up to the main file");
+  for (size_t i = 1; i < parts->size(); ++i)
+    if ((*parts)[i] == 0) return refuse("an empty main part cannot be represented");
+  return {};
+}
+
+void put_text(InstallConfig *record, int32_t offset, const std::string &text) {
+  char *slot = record_text(record, offset);
+  memset(slot, 0, TEXT_SLOT_SIZE);
+  memcpy(slot, text.data(), text.size());
+}
+
+InstallConfig fill_record(const PackageRequest &request, const RecordTexts &texts, const std::vector<uint64_t> &parts,
+                          uint64_t payload_offset) {
+  InstallConfig record = {};
+  record.payload_offset = static_cast<int32_t>(payload_offset);
+  record.main_size = static_cast<uint32_t>(parts[0]);
+  record.second_size = static_cast<uint32_t>(request.second.source->size());
+  record.header_check = expected_header_check(&record);
+  record.extra_size = request.extra.source ? static_cast<uint32_t>(request.extra.source->size()) : 0;
+  record.flags = (request.stored ? 0 : FLAG_COMPRESSED) | (request.silent ? FLAG_SILENT : 0);
+  record.main_part2_size = parts.size() > 1 ? static_cast<uint32_t>(parts[1]) : 0;
+  record.main_part3_size = parts.size() > 2 ? static_cast<uint32_t>(parts[2]) : 0;
+  put_text(&record, OFFSET_MAIN_FILE_NAME, texts.names[0]);
+  put_text(&record, OFFSET_SECOND_FILE_NAME, texts.names[1]);
+  put_text(&record, OFFSET_EXTRA_FILE_NAME, request.extra.source ? texts.names[2] : std::string());
+  put_text(&record, OFFSET_CONFIRM_TEXT, texts.confirm);
+  put_text(&record, OFFSET_DONE_TEXT, texts.done);
+  put_text(&record, OFFSET_FAILURE_TEXT, texts.failure);
+  put_text(&record, OFFSET_BAD_HEADER_TEXT, texts.bad_header);
+  put_text(&record, OFFSET_DIALOG_TEXT, texts.dialog);
+  put_text(&record, OFFSET_RECORD_SIGNATURE, RECORD_SIGNATURE);
+  return record;
+}
+
+std::vector<std::string> notes_for(const PackageRequest &request) {
+  std::vector<std::string> notes;
+  const bool dialog = request.dialog && !request.dialog->empty();
+  if (request.stored && dialog) notes.push_back("stored packages show no progress dialog; --dialog is kept but unused");
+  if (request.silent && dialog && !request.stored)
+    notes.push_back("silent packages show no progress dialog; --dialog is kept but unused");
+  if (request.silent && request.done && !request.done->empty())
+    notes.push_back("silent packages show no messages; --done is kept but unused");
+  return notes;
+}
+
+// The payload on its way to the sink, with its length and CRC-32 for the seal.
+class SealingSink : public ByteSink {
+ public:
+  explicit SealingSink(ByteSink &out) : out_(out) {}
+  bool write(const void *data, size_t count) override {
+    crc = crc32_update(crc, data, static_cast<int32_t>(count));
+    length += count;
+    return out_.write(data, count);
+  }
+  bool write_at(uint64_t offset, const void *data, size_t count) override { return out_.write_at(offset, data, count); }
+  std::string error() const override { return out_.error(); }
+  uint32_t crc = CRC32_INITIAL;
+  uint64_t length = 0;
+
+ private:
+  ByteSink &out_;
+};
+
+// One stored file: its bytes scrambled with its key, in chunks.
+PackageResult store_item(ByteSource &source, uint64_t offset, uint64_t size, uint8_t key, SealingSink &out,
+                         Progress *progress) {
+  std::vector<uint8_t> chunk(COPY_CHUNK);
+  for (uint64_t done = 0; done < size;) {
+    const size_t n = size - done < COPY_CHUNK ? static_cast<size_t>(size - done) : size_t{COPY_CHUNK};
+    if (!source.read_exactly(offset + done, chunk.data(), n))
+      return PackageResult::fail(PACKAGE_DAMAGED, "reading a payload file failed: " + source.error());
+    xor_buffer(chunk.data(), static_cast<int32_t>(n), key);
+    if (!out.write(chunk.data(), n)) return PackageResult::fail(PACKAGE_DAMAGED, "write failed: " + out.error());
+    done += n;
+    if (progress && !progress->advance(done, size)) return PackageResult::fail(PACKAGE_CANCELLED, "cancelled");
+  }
+  return {};
+}
+
+PackageResult encode_item(StreamCodec &codec, ByteSource &source, uint64_t offset, uint64_t size, bool best,
+                          SealingSink &out, Progress *progress) {
+  const StreamRun run = codec.encode(source, offset, static_cast<uint32_t>(size), out, best, progress);
+  if (run.ok) return {};
+  if (run.cancelled) return PackageResult::fail(PACKAGE_CANCELLED, "cancelled");
+  if (run.read_failed) return PackageResult::fail(PACKAGE_DAMAGED, "reading a payload file failed: " + source.error());
+  if (run.write_failed) return PackageResult::fail(PACKAGE_DAMAGED, "write failed: " + out.error());
+  return PackageResult::fail(PACKAGE_DAMAGED, "compressing the payload failed (a file changed while it was read?)");
+}
+
+struct Slice {
+  ByteSource *source;
+  uint64_t offset, size;
+};
+
+Slice item_content(const PackageRequest &request, const std::vector<uint64_t> &parts, PayloadRole role) {
+  switch (role) {
+    case ROLE_EXTRA: return {request.extra.source, 0, request.extra.source->size()};
+    case ROLE_SECOND: return {request.second.source, 0, request.second.source->size()};
+    case ROLE_MAIN: return {request.main.source, 0, parts[0]};
+    case ROLE_MAIN_PART2: return {request.main.source, parts[0], parts[1]};
+    case ROLE_MAIN_PART3: return {request.main.source, parts[0] + parts[1], parts[2]};
+  }
+  return {nullptr, 0, 0};
+}
+
+// The payload, item by item in the order the record implies.
+PackageResult write_payload(const PackageRequest &request, StreamCodec &codec, const InstallConfig &record,
+                            const std::vector<uint64_t> &parts, SealingSink &out, Progress *progress) {
+  PayloadItem items[MAX_PAYLOAD_ITEMS];
+  const int32_t count = plan_payload(&record, items);
+  uint64_t total = 0, done = 0;
+  for (int32_t i = 0; i < count; ++i) total += item_content(request, parts, items[i].role).size;
+  for (int32_t i = 0; i < count; ++i) {
+    const Slice content = item_content(request, parts, items[i].role);
+    ProgressSpan span(progress, done, total);
+    PackageResult result =
+        request.stored ? store_item(*content.source, content.offset, content.size, items[i].key, out, &span)
+                       : encode_item(codec, *content.source, content.offset, content.size, request.best, out, &span);
+    if (!result.ok()) return result;
+    done += content.size;
+  }
+  return {};
+}
+
+// The stub, checked to be an unfilled one, in *stub.
+PackageResult take_stub(ByteSource &source, std::vector<uint8_t> *stub, StubImage *image) {
+  PackageResult read = read_stub_image(source, stub, image);
+  if (!read.ok()) return refuse(read.message);
+  InstallConfig record;
+  read_stored_record(stub->data() + image->record_offset, &record);
+  if (header_check_holds(&record) && record.payload_offset != 0)
+    return refuse("the stub is already a package (its record is filled in)");
+  if (source.size() != image->image_end)
+    return refuse("not a Kestrune stub: the file goes on " + std::to_string(source.size() - image->image_end) +
+                  " bytes past the end of its image");
+  return {};
+}
+
+BuildOutcome build(const PackageRequest &request, StreamCodec &codec, ByteSink &out, Progress *progress) {
+  BuildOutcome outcome;
+  RecordTexts texts;
+  std::vector<uint64_t> parts;
+  std::vector<uint8_t> stub;
+  StubImage image;
+  outcome.result = check_shape(request, &parts);
+  if (outcome.result.ok()) outcome.result = convert_names(request, &texts);
+  if (outcome.result.ok()) outcome.result = convert_texts(request, &texts);
+  if (outcome.result.ok()) outcome.result = take_stub(*request.stub, &stub, &image);
+  if (!outcome.result.ok()) return outcome;
+  outcome.notes = notes_for(request);
+
+  InstallConfig record = fill_record(request, texts, parts, stub.size());
+  write_stored_record(&record, stub.data() + image.record_offset);
+  if (!out.write(stub.data(), stub.size())) {
+    outcome.result = PackageResult::fail(PACKAGE_DAMAGED, "write failed: " + out.error());
+    return outcome;
+  }
+  SealingSink payload(out);
+  outcome.result = write_payload(request, codec, record, parts, payload, progress);
+  if (!outcome.result.ok()) return outcome;
+  outcome.size = stub.size() + payload.length;
+  if (outcome.size > MAX_PACKAGE_SIZE) {
+    outcome.result = refuse("the package would be larger than 2 GiB");
+    return outcome;
+  }
+  // Last: the seal covers the finished record and every payload byte.
+  uint8_t plain[CONFIG_SIZE];
+  record_to_bytes(&record, plain);
+  seal_plain_record(plain, static_cast<uint32_t>(payload.length), payload.crc);
+  xor_buffer(plain, CONFIG_SIZE, CONFIG_KEY);
+  if (!out.write_at(image.record_offset, plain, CONFIG_SIZE))
+    outcome.result = PackageResult::fail(PACKAGE_DAMAGED, "write failed: " + out.error());
+  return outcome;
+}
+
+}  // namespace
+
+std::vector<uint64_t> split_main_file(uint64_t size, int parts) {
+  std::vector<uint64_t> sizes;
+  for (int i = 0; i < parts; ++i)
+    sizes.push_back(size / static_cast<uint64_t>(parts) + (static_cast<uint64_t>(i) < size % parts ? 1 : 0));
+  return sizes;
+}
+
+BuildOutcome build_package(const PackageRequest &request, StreamCodec &codec, ByteSink &out, Progress *progress) {
+  try {
+    return build(request, codec, out, progress);
+  } catch (const std::bad_alloc &) {
+    BuildOutcome outcome;
+    outcome.result = PackageResult::fail(PACKAGE_DAMAGED, "out of memory");
+    return outcome;
+  }
+}
