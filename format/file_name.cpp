@@ -39,6 +39,12 @@ uint8_t fold_letter(uint8_t c) {
   return c >= 0xE0 ? static_cast<uint8_t>(c - 0x20) : c;
 }
 
+enum { NAME_BUDGET = 8, EXTENSION_BUDGET = 4 };
+
+int is_name_character(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
 }  // namespace
 
 FileNameFault file_name_fault(const char *name) {
@@ -64,5 +70,20 @@ int file_names_clash(const char *a, const char *b) {
   if (length_without_trailing(b) != length) return 0;
   for (int32_t i = 0; i < length; ++i)
     if (fold_letter(static_cast<uint8_t>(a[i])) != fold_letter(static_cast<uint8_t>(b[i]))) return 0;
+  return 1;
+}
+
+int file_name_has_short_shape(const char *name) {
+  int budget = NAME_BUDGET;
+  int separator_seen = 0;
+  for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p != 0; ++p) {
+    if (!is_name_character(*p)) {
+      if (*p < 0x2E || *p > 0x7F || separator_seen) return 0;
+      separator_seen = 1;
+      budget = EXTENSION_BUDGET;
+    }
+    if (budget == 0) return 0;
+    --budget;
+  }
   return 1;
 }

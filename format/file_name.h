@@ -33,3 +33,10 @@ FileNameFault file_name_fault(const char *name);
 // one that are not (a refusal, never a file written over). The package tool,
 // which knows the code page, also folds the letters elsewhere in it.
 int file_names_clash(const char *a, const char *b);
+
+// 1 when name has the 8.3 shape the installer registers as it is: at most 8
+// name characters (letters, digits, '_'), optionally one separator (any
+// other character from '.' to 0x7F: the dot, but also '/', ':', '~' and the
+// like) and at most 3 more. Any other name is registered by its 8.3
+// alternate name, which the file system makes.
+int file_name_has_short_shape(const char *name);

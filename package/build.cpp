@@ -34,8 +34,8 @@ PackageResult convert_names(const PackageRequest &request, RecordTexts *texts) {
   for (int i = 0; i < count; ++i)
     for (int j = i + 1; j < count; ++j)
       if (names_are_one_file(texts->names[i], texts->names[j], request.codepage))
-        return refuse("the payload files need different names: " + std::string(options[i]) + " \"" +
-                      files[i]->name + "\" and " + options[j] + " \"" + files[j]->name +
+        return refuse("the payload files need different names: " + std::string(options[i]) + " \"" + files[i]->name +
+                      "\" and " + options[j] + " \"" + files[j]->name +
                       "\" are one file under Windows (it ignores case and trailing dots and spaces)");
   return {};
 }
@@ -71,7 +71,8 @@ PackageResult check_shape(const PackageRequest &request, std::vector<uint64_t> *
   if (!request.stub) return refuse("no stub given");
   if (!request.main.source || !request.second.source) return refuse("--main and --second are both needed");
   if (request.main_parts < 1 || request.main_parts > 3) return refuse("--main-parts must be 1, 2 or 3");
-  if (request.stored && request.main_parts != 1) return refuse("--main-parts needs a compressed package (not --stored)");
+  if (request.stored && request.main_parts != 1)
+    return refuse("--main-parts needs a compressed package (not --stored)");
   if (request.stored && request.best) return refuse("--best needs a compressed package (not --stored)");
   const uint64_t main_size = request.main.source->size();
   const ByteSource *sources[] = {request.main.source, request.second.source, request.extra.source};

@@ -13,10 +13,10 @@
 
 // What one run of the codec did.
 struct StreamRun {
-  bool ok = false;             // the stream was written, or decoded cleanly to its declared size
-  bool read_failed = false;    // the source failed (its error() says why)
-  bool write_failed = false;   // the sink failed (its error() says why)
-  bool cancelled = false;      // the progress said stop
+  bool ok = false;               // the stream was written, or decoded cleanly to its declared size
+  bool read_failed = false;      // the source failed (its error() says why)
+  bool write_failed = false;     // the sink failed (its error() says why)
+  bool cancelled = false;        // the progress said stop
   uint64_t consumed_length = 0;  // decode: the stream's length in the source (when ok)
   uint64_t produced = 0;         // bytes written to the sink
 };

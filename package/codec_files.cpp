@@ -54,9 +54,9 @@ class LibraryCodec : public StreamCodec {
     run = Run();
     run.progress = progress;
     run.counted = &in;
-    const int ok = count > 0x7FFFFFFFu ? 0
-                                       : (best ? compress_stream_best : compress_stream)(&in, &out,
-                                                                                        static_cast<int32_t>(count));
+    const int ok = count > 0x7FFFFFFFu
+                       ? 0
+                       : (best ? compress_stream_best : compress_stream)(&in, &out, static_cast<int32_t>(count));
     const bool whole = in.transferred == count;
     StreamRun result = outcome(ok, in, out);
     result.ok = result.ok && whole;

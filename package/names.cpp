@@ -62,6 +62,26 @@ bool names_are_one_file(const std::string &a, const std::string &b, int codepage
   return true;
 }
 
+std::string likely_short_name(const std::string &name) {
+  if (file_name_has_short_shape(name.c_str())) return "";
+  auto shorten = [](const std::string &part, size_t keep) {
+    std::string out;
+    for (unsigned char c : part) {
+      if (out.size() == keep) break;
+      if (c == ' ' || c == '.') continue;
+      if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+      const bool allowed = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c >= 0x80 ||
+                           (c != '+' && c != ',' && c != ';' && c != '=' && c != '[' && c != ']' && c > ' ');
+      out += allowed ? static_cast<char>(c) : '_';
+    }
+    return out;
+  };
+  const size_t dot = name.rfind('.');
+  const std::string base = shorten(dot == std::string::npos ? name : name.substr(0, dot), 6);
+  const std::string extension = dot == std::string::npos ? "" : shorten(name.substr(dot + 1), 3);
+  return base + "~1" + (extension.empty() ? "" : "." + extension);
+}
+
 std::string text_slot_value(const InstallConfig &record, int32_t offset) {
   const char *slot = record_text(&record, offset);
   const void *zero = memchr(slot, 0, TEXT_SLOT_SIZE);
@@ -82,7 +102,7 @@ bool text_in_codepage(const std::string &given, TextForm form, int codepage, con
   else if (bad == 0xFFFD)
     *error = std::string(option) + ": the text is not UTF-8";
   else
-    *error = std::string(option) + ": " + describe_character(bad) + " has no place in code page " +
-             std::to_string(codepage);
+    *error =
+        std::string(option) + ": " + describe_character(bad) + " has no place in code page " + std::to_string(codepage);
   return false;
 }

@@ -28,6 +28,12 @@ const char *file_name_problem(const std::string &name);
 // installer's own rule, and letters folded by the code page as well.
 bool names_are_one_file(const std::string &a, const std::string &b, int codepage);
 
+// The installer registers the main file by its 8.3 alternate name unless
+// the name has the 8.3 shape itself (format/file_name.h). The file system
+// makes that name; the likely one, as Windows forms the first of them
+// ("Kestrune Night Sky.scr" -> "KESTRU~1.SCR"), or "" when the name needs none.
+std::string likely_short_name(const std::string &name);
+
 // The text slot's text up to its zero (all 64 bytes when it has none).
 std::string text_slot_value(const InstallConfig &record, int32_t offset);
 

@@ -186,7 +186,8 @@ PackageResult write_payload_item(StreamCodec &codec, ByteSource &source, const I
     if (stream.ok) return {};
     if (stream.cancelled) return PackageResult::fail(PACKAGE_CANCELLED, "cancelled");
     if (stream.write_failed) return PackageResult::fail(PACKAGE_DAMAGED, "write failed: " + out.error());
-    return PackageResult::fail(PACKAGE_DAMAGED, stream.read_failed ? "reading failed: " + source.error() : stream.problem);
+    return PackageResult::fail(PACKAGE_DAMAGED,
+                               stream.read_failed ? "reading failed: " + source.error() : stream.problem);
   }
   std::vector<uint8_t> chunk(COPY_CHUNK);
   const uint64_t size = check.item.size;

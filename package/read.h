@@ -19,7 +19,7 @@ const char *payload_role_name(PayloadRole role);
 
 // One payload item as an installer holds it, and what checking it found.
 struct ItemCheck {
-  PayloadItem item = {};         // the record's item: role, size word, key, name
+  PayloadItem item = {};  // the record's item: role, size word, key, name
   bool compressed = false;
   bool reached = false;          // the walk got to this item (earlier items intact)
   bool ok = false;               // reached, intact and of its configured size
@@ -38,9 +38,9 @@ enum PackageKind {
 struct PackageReport {
   PackageKind kind = KIND_NOT_A_STUB;
   uint64_t file_size = 0;
-  int codepage = 0;              // the one names were compared in
-  StubImage image;               // where the stub's image ends and its record lies
-  InstallConfig record = {};     // unscrambled (unless KIND_NOT_A_STUB)
+  int codepage = 0;           // the one names were compared in
+  StubImage image;            // where the stub's image ends and its record lies
+  InstallConfig record = {};  // unscrambled (unless KIND_NOT_A_STUB)
   bool header_check_holds = false;
   bool compressed = false;
   bool silent = false;

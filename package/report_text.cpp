@@ -89,7 +89,7 @@ void payload_lines(const PackageReport &report, std::vector<std::string> *lines)
       continue;
     }
     std::string length = check.consumed_length || check.ok ? std::to_string(check.consumed_length) : "-";
-    std::string decoded = !check.compressed                    ? std::to_string(check.item.size)
+    std::string decoded = !check.compressed                   ? std::to_string(check.item.size)
                           : check.consumed_length || check.ok ? std::to_string(check.decoded_size)
                                                               : "-";
     lines->push_back(printed("  %-12s %12llu %12s %12s %12u  %s", role, static_cast<unsigned long long>(check.offset),
@@ -108,9 +108,9 @@ std::string describe_seal(const SealCheck &check) {
   const char *payload_state = check.trailing_bytes < 0 ? "MISMATCH (file too short)"
                               : check.payload_ok       ? "ok"
                                                        : "MISMATCH";
-  std::string text = printed("integrity: sealed, record CRC-32 %08x %s, payload %u bytes CRC-32 %08x %s",
-                             check.seal.record_crc, check.record_ok ? "ok" : "MISMATCH", check.seal.payload_length,
-                             check.seal.payload_crc, payload_state);
+  std::string text =
+      printed("integrity: sealed, record CRC-32 %08x %s, payload %u bytes CRC-32 %08x %s", check.seal.record_crc,
+              check.record_ok ? "ok" : "MISMATCH", check.seal.payload_length, check.seal.payload_crc, payload_state);
   if (check.trailing_bytes > 0)
     text += printed(", %lld bytes appended after it (not checked)", static_cast<long long>(check.trailing_bytes));
   return text;
@@ -173,8 +173,10 @@ std::vector<std::string> build_summary(const std::string &output, const PackageR
                             row.parts > 1 ? (" in " + std::to_string(row.parts) + " streams").c_str() : ""));
   }
   const uint64_t payload_out = report.payload_end - report.payload_offset;
-  std::string total = printed("payload %s -> %s bytes", with_commas(payload_in).c_str(), with_commas(payload_out).c_str());
-  if (payload_in) total += printed(" (%.1f%%)", 100.0 * static_cast<double>(payload_out) / static_cast<double>(payload_in));
+  std::string total =
+      printed("payload %s -> %s bytes", with_commas(payload_in).c_str(), with_commas(payload_out).c_str());
+  if (payload_in)
+    total += printed(" (%.1f%%)", 100.0 * static_cast<double>(payload_out) / static_cast<double>(payload_in));
   lines.push_back(total);
   return lines;
 }

@@ -4,7 +4,9 @@
 
 namespace {
 
-std::string at_offset(const std::string &what, uint64_t offset) { return what + " at offset " + std::to_string(offset); }
+std::string at_offset(const std::string &what, uint64_t offset) {
+  return what + " at offset " + std::to_string(offset);
+}
 
 // Judges the block at source[at] by the container's one rule; "" when sound.
 std::string block_problem(ByteSource &source, uint64_t at, int32_t *length, bool *read_failed) {

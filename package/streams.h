@@ -12,15 +12,15 @@
 #include "package/io.h"
 
 struct StreamCheck {
-  bool ok = false;                // decoded cleanly: every block sound, exactly declared_size produced
-  bool size_block_ok = false;     // the 10-byte size block is intact
-  uint32_t declared_size = 0;     // from the size block (when size_block_ok)
-  uint64_t consumed_length = 0;   // the stream's length in the source (when ok)
-  uint64_t produced = 0;          // bytes handed to the output
-  uint64_t problem_offset = 0;    // where the fault lies (when !ok)
-  std::string problem;            // what is wrong, e.g. "checksum mismatch in the block at offset 30"
-  bool read_failed = false;       // the source failed: its error() says why
-  bool write_failed = false;      // the output failed: its error() says why
+  bool ok = false;               // decoded cleanly: every block sound, exactly declared_size produced
+  bool size_block_ok = false;    // the 10-byte size block is intact
+  uint32_t declared_size = 0;    // from the size block (when size_block_ok)
+  uint64_t consumed_length = 0;  // the stream's length in the source (when ok)
+  uint64_t produced = 0;         // bytes handed to the output
+  uint64_t problem_offset = 0;   // where the fault lies (when !ok)
+  std::string problem;           // what is wrong, e.g. "checksum mismatch in the block at offset 30"
+  bool read_failed = false;      // the source failed: its error() says why
+  bool write_failed = false;     // the output failed: its error() says why
   bool cancelled = false;
 };
 

@@ -16,9 +16,9 @@
 enum : uint64_t { MAX_STUB_IMAGE = 16u << 20 };
 
 struct StubImage {
-  uint64_t image_end = 0;       // where the executable image ends
-  size_t record_offset = 0;     // where its record starts
-  size_t signature_hits = 0;    // whole records in the image (by their scrambled signature)
+  uint64_t image_end = 0;     // where the executable image ends
+  size_t record_offset = 0;   // where its record starts
+  size_t signature_hits = 0;  // whole records in the image (by their scrambled signature)
 };
 
 // Reads the image at the start of source (the whole file for a stub, the

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "package/codepage.h"
+#include "package/names.h"
 
 TEST(Codepage, ConvertsOrNamesTheCharacterThatDoesNotFit) {
   struct Case {
@@ -49,4 +50,12 @@ TEST(Codepage, UpperCaseAsWindowsComparesNames) {
   EXPECT_EQ(codepage_upper(0xF7, 1252), 0xF7);  // ÷ has no case
   EXPECT_EQ(codepage_upper(0xFF, 1251), 0xDF);  // я
   EXPECT_EQ(codepage_upper(0xB3, 1250), 0xA3);  // ł
+}
+
+TEST(Codepage, LikelyShortNames) {
+  EXPECT_EQ(likely_short_name("KDEMO.SCR"), "");
+  EXPECT_EQ(likely_short_name("Kestrune Night Sky.scr"), "KESTRU~1.SCR");
+  EXPECT_EQ(likely_short_name("a+b.longext"), "A_B~1.LON");
+  EXPECT_EQ(likely_short_name("readme"), "");
+  EXPECT_EQ(likely_short_name("my saver"), "MYSAVE~1");
 }

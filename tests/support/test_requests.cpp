@@ -126,4 +126,3 @@ std::map<std::string, Bytes> expected_files(const TestRequest &request) {
   if (request.has_extra) files[lower(request.extra_name)] = request.extra_file;
   return files;
 }
-

@@ -115,9 +115,9 @@ bool read_small_file(const std::string &path, uint64_t limit, std::string *text,
   FileSource source;
   if (!source.open(path, error)) return false;
   if (source.size() > limit) {
-    *error = file_error(path + ": " + with_commas(source.size()) + " bytes, more than the " + with_commas(limit) +
-                            " it may have",
-                        EXIT_USAGE);
+    *error = file_error(
+        path + ": " + with_commas(source.size()) + " bytes, more than the " + with_commas(limit) + " it may have",
+        EXIT_USAGE);
     return false;
   }
   text->assign(static_cast<size_t>(source.size()), '\0');
@@ -185,8 +185,8 @@ bool OutputFile::open(const std::string &path, const std::vector<const FileSourc
                                                                            : nullptr;
   for (const FileSource *input : inputs)
     if (!refusal && input && info.type == SYSTEM_FILE_REGULAR && input->identity() == info.identity) {
-      *error = file_error(path + ": is the same file as the input " + input->path() + "; nothing was written",
-                          EXIT_USAGE);
+      *error =
+          file_error(path + ": is the same file as the input " + input->path() + "; nothing was written", EXIT_USAGE);
       return false;
     }
   if (refusal) {

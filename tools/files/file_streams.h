@@ -75,8 +75,7 @@ class OutputFile {
 
   // Prepares to write path. Refuses (EXIT_USAGE) what the rules above keep
   // from being replaced, and an existing file unless may_replace.
-  bool open(const std::string &path, const std::vector<const FileSource *> &inputs, bool may_replace,
-            FileError *error);
+  bool open(const std::string &path, const std::vector<const FileSource *> &inputs, bool may_replace, FileError *error);
   // Appends to the temporary file; patches it; reads it back.
   ByteSink &sink();
   ByteSource &written();

@@ -22,10 +22,10 @@ typedef intptr_t SystemFile;
 const SystemFile NO_SYSTEM_FILE = -1;
 
 enum SystemFileType {
-  SYSTEM_FILE_MISSING,    // nothing by that name
+  SYSTEM_FILE_MISSING,  // nothing by that name
   SYSTEM_FILE_REGULAR,
   SYSTEM_FILE_DIRECTORY,
-  SYSTEM_FILE_OTHER,      // a device, a FIFO, a socket
+  SYSTEM_FILE_OTHER,  // a device, a FIFO, a socket
 };
 
 // Which file a path or handle is, whatever it is called: device and inode
@@ -46,9 +46,9 @@ struct SystemFileInfo {
 };
 
 // Error codes the tool reports for faults it finds itself.
-extern const int SYSTEM_ERROR_DISK_FULL;     // a write that wrote nothing
-extern const int SYSTEM_ERROR_IO;            // a failure the system did not name
-extern const int SYSTEM_ERROR_INTERRUPTED;   // the user interrupted the tool
+extern const int SYSTEM_ERROR_DISK_FULL;    // a write that wrote nothing
+extern const int SYSTEM_ERROR_IO;           // a failure the system did not name
+extern const int SYSTEM_ERROR_INTERRUPTED;  // the user interrupted the tool
 
 // "No such file or directory", "The system cannot find the file specified."
 std::string system_error_text(int error_code);

@@ -29,8 +29,8 @@ std::string ansi(const std::string &utf8) {
                                  nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
   if (size > 0)
-    WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(wide.data()), static_cast<int>(wide.size()), &out[0],
-                        size, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(wide.data()), static_cast<int>(wide.size()), &out[0], size,
+                        nullptr, nullptr);
   return out;
 }
 
@@ -120,8 +120,8 @@ std::string system_error_text(int error_code) {
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                 static_cast<DWORD>(error_code), 0, text, sizeof text, nullptr);
   // "Access is denied.\r\n" -> "Access is denied"
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' ||
-                        text[length - 1] == '.'))
+  while (length > 0 &&
+         (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' || text[length - 1] == '.'))
     --length;
   if (length == 0) return "system error " + std::to_string(error_code);
   return from_ansi(std::string(text, length));
