@@ -69,6 +69,9 @@ PackageResult convert_texts(const PackageRequest &request, RecordTexts *texts) {
 // The checks of the options that belong together, each made here once.
 PackageResult check_shape(const PackageRequest &request, std::vector<uint64_t> *parts) {
   if (!request.stub) return refuse("no stub given");
+  if (request.icon || request.product_name || request.product_version || request.company || request.copyright ||
+      request.description)
+    return refuse("icons and version information are not written yet");
   if (!request.main.source || !request.second.source) return refuse("--main and --second are both needed");
   if (request.main_parts < 1 || request.main_parts > 3) return refuse("--main-parts must be 1, 2 or 3");
   if (request.stored && request.main_parts != 1)

@@ -37,6 +37,12 @@ struct PackageRequest {
   // request holds them.
   int codepage = DEFAULT_CODEPAGE;
   TextForm text_form = TEXT_UTF8;
+  // What Explorer shows of the installer: an icon (an .ico file, or a
+  // program whose first icon group is taken) and version information,
+  // written only when one of these is given. Texts as the others.
+  ByteSource *icon = nullptr;
+  std::optional<std::string> product_name, product_version, company, copyright, description;
+  std::string output_name;  // the installer's file name, for OriginalFilename
 };
 
 struct BuildOutcome {
