@@ -204,6 +204,12 @@ build)
   printf -- '--stub stub.exe --main saver.scr --second readme.txt --main-parts 3\n--extra tiny.dat --extra-name EXTRA.DAT\t--dialog "Installing the kestrel" --done "Done."\n' >args.txt
   expect 0 build @args.txt -o from_file.exe
   same pkg.exe from_file.exe
+  # Relative paths in an argument file elsewhere are taken against its
+  # folder; those on the command line against the current one.
+  mkdir -p project/files && cp stub.exe project/ && cp saver.scr readme.txt tiny.dat project/files/
+  printf -- '--stub stub.exe --main files/saver.scr --second=files/readme.txt --main-parts 3 --extra\nfiles/tiny.dat --extra-name EXTRA.DAT --dialog "Installing the kestrel" --done "Done." -o out.exe\n' >project/p.args
+  expect 0 build @project/p.args; same pkg.exe project/out.exe
+  expect 0 build @project/p.args -o here.exe; same pkg.exe here.exe
   # Without --stub: the stub built into the tool, or a clear refusal.
   if [ -n "$builtin" ]; then
     expect 0 build --main saver.scr --second readme.txt -o builtin.exe

@@ -56,8 +56,8 @@ int help(const Arguments &args) {
     fputs(TOOL_HELP, stdout);
     return EXIT_OK;
   }
-  const Command *command = find_command(args[0]);
-  if (!command) return usage_error(nullptr, "unknown command '" + args[0] + "'");
+  const Command *command = find_command(args[0].text);
+  if (!command) return usage_error(nullptr, "unknown command '" + args[0].text + "'");
   if (args.size() > 1) return usage_error(nullptr, "help takes one COMMAND");
   return command->run(Arguments{"--help"});
 }
@@ -67,13 +67,13 @@ int run(const Arguments &given) {
   std::string error;
   if (!expand_argument_files(given, &args, &error)) return usage_error(nullptr, error);
   // "/?" asks for help on Windows.
-  for (std::string &arg : args)
-    if (arg == "/?") arg = "--help";
+  for (Argument &arg : args)
+    if (arg.text == "/?") arg.text = "--help";
   if (args.empty()) {
     fputs(TOOL_HELP, stderr);
     return EXIT_USAGE;
   }
-  std::string name = args.front();
+  std::string name = args.front().text;
   args.erase(args.begin());
   if (name == "--version") {
     printf("kestrune-pack %s\n", KESTRUNE_VERSION);
@@ -93,9 +93,8 @@ int run(const Arguments &given) {
 int main(int argc, char **argv) {
   system_watch_interrupt();
   try {
-    std::vector<std::string> arguments = system_arguments(argc, argv);
-    arguments.erase(arguments.begin());
-    return run(arguments);
+    std::vector<std::string> given = system_arguments(argc, argv);
+    return run(Arguments(given.begin() + 1, given.end()));
   } catch (const std::bad_alloc &) {
     return fail(EXIT_BAD_DATA, "out of memory");
   } catch (const std::exception &failure) {

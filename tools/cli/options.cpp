@@ -1,177 +1,21 @@
 #include "tools/cli/options.h"
 
 #include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include "tools/cli/cli.h"
-#include "tools/files/file_streams.h"
-#include "tools/files/system_files.h"
-
-namespace {
-
-// The option that name ("--output" or its alias "-o") stands for, or nullptr.
-const OptionSpec *find_option(const CommandSyntax &syntax, const std::string &name) {
-  for (size_t i = 0; i < syntax.option_count; ++i) {
-    const OptionSpec &option = syntax.options[i];
-    if (name == option.name || (option.alias && name == option.alias)) return &option;
-  }
-  return nullptr;
-}
-
-// Where the option with this long name sits in the command's table. A name
-// that is not there is a fault in the command's code: it ends the program.
-size_t option_index(const ParsedArguments &parsed, const char *name) {
-  for (size_t i = 0; i < parsed.syntax->option_count; ++i)
-    if (strcmp(parsed.syntax->options[i].name, name) == 0) return i;
-  fprintf(stderr, "kestrune-pack: internal error: %s asks for %s, which it does not declare\n", parsed.syntax->name,
-          name);
-  abort();
-}
-
-std::string count_message(const CommandSyntax &syntax, size_t got) {
-  std::string wanted = syntax.positional_count == 1
-                           ? std::string("one ") + syntax.positional
-                           : std::to_string(syntax.positional_count) + " file arguments (" + syntax.positional + ")";
-  return "expected " + wanted + ", got " + std::to_string(got);
-}
-
-}  // namespace
 
 bool parse_arguments(const CommandSyntax &syntax, const Arguments &args, ParsedArguments *parsed, int *exit_code) {
-  parsed->syntax = &syntax;
-  parsed->positional.clear();
-  parsed->given.assign(syntax.option_count, false);
-  parsed->values.assign(syntax.option_count, std::string());
-  // The first fault is kept and reported after the whole line is read, so
-  // that -h/--help anywhere still prints the help.
+  bool help = false;
   std::string problem;
-  bool help = false, options_ended = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (options_ended || arg.size() < 2 || arg[0] != '-') {
-      parsed->positional.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      options_ended = true;
-      continue;
-    }
-    if (arg == "-h" || arg == "--help") {
-      help = true;
-      continue;
-    }
-    std::string value;
-    bool inline_value = false;
-    size_t equals = arg.find('=');
-    if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-      value = arg.substr(equals + 1);
-      arg.resize(equals);
-      inline_value = true;
-    }
-    const OptionSpec *option = find_option(syntax, arg);
-    std::string fault;
-    if (!option)
-      fault = "unknown option '" + arg + "'";
-    else if (!option->value_name && inline_value)
-      fault = arg + " takes no value";
-    else if (option->value_name && !inline_value && i + 1 >= args.size())
-      fault = arg + " needs a " + option->value_name;
-    if (!fault.empty()) {
-      if (problem.empty()) problem = fault;
-      continue;
-    }
-    if (option->value_name && !inline_value) value = args[++i];
-    size_t index = static_cast<size_t>(option - syntax.options);
-    parsed->given[index] = true;
-    parsed->values[index] = value;
-  }
+  const bool ok = read_arguments(syntax, args, parsed, &help, &problem);
   if (help) {
     fputs(syntax.help, stdout);
     *exit_code = EXIT_OK;
     return false;
   }
-  if (problem.empty() && parsed->positional.size() > syntax.positional_count)
-    problem = "unexpected argument '" + parsed->positional[syntax.positional_count] + "'";
-  if (problem.empty() && parsed->positional.size() < syntax.positional_count)
-    problem = count_message(syntax, parsed->positional.size());
-  if (!problem.empty()) {
+  if (!ok) {
     *exit_code = usage_error(syntax.name, problem);
     return false;
-  }
-  return true;
-}
-
-bool option_given(const ParsedArguments &parsed, const char *name) { return parsed.given[option_index(parsed, name)]; }
-
-const std::string &option_value(const ParsedArguments &parsed, const char *name) {
-  return parsed.values[option_index(parsed, name)];
-}
-
-// ---- arguments from files -----------------------------------------------------
-
-namespace {
-
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-
-// Splits text into arguments by the rule in options.h. False when a quote is
-// left open.
-bool split_argument_text(const std::string &text, Arguments *out) {
-  std::string current;
-  bool in_argument = false, quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\\' && i + 1 < text.size() && text[i + 1] == '"') {
-      current += '"';
-      in_argument = true;
-      ++i;
-    } else if (c == '"') {
-      quoted = !quoted;
-      in_argument = true;
-    } else if (is_space(c) && !quoted) {
-      if (in_argument) out->push_back(current);
-      current.clear();
-      in_argument = false;
-    } else {
-      current += c;
-      in_argument = true;
-    }
-  }
-  if (quoted) return false;
-  if (in_argument) out->push_back(current);
-  return true;
-}
-
-}  // namespace
-
-bool expand_argument_files(const Arguments &args, Arguments *expanded, std::string *error) {
-  static const char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
-  expanded->clear();
-  for (const std::string &arg : args) {
-    if (arg.size() < 2 || arg[0] != '@') {
-      expanded->push_back(arg);
-      continue;
-    }
-    std::string path = arg.substr(1), text;
-    FileError failure;
-    if (!read_small_file(path, MAX_ARGUMENT_FILE, &text, &failure)) {
-      *error = "argument file " + failure.message;
-      return false;
-    }
-    if (text.find('\0') != std::string::npos) {
-      *error = "argument file " + path + ": holds a zero byte, so it is not text";
-      return false;
-    }
-    // With a byte-order mark (as current Windows editors write it) the file
-    // is UTF-8; without one it is in the system's own code page.
-    if (text.compare(0, 3, BYTE_ORDER_MARK) == 0)
-      text.erase(0, 3);
-    else
-      text = system_text_to_utf8(text);
-    if (!split_argument_text(text, expanded)) {
-      *error = "argument file " + path + ": a double quote is not closed";
-      return false;
-    }
   }
   return true;
 }

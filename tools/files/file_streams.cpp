@@ -251,6 +251,11 @@ std::string join_path(const std::string &directory, const std::string &name) {
   return directory + PATH_SEPARATOR + name;
 }
 
+bool is_relative_path(const std::string &path) {
+  if (path.empty() || is_path_separator(path[0])) return false;
+  return !(path.size() > 1 && path[1] == ':' && is_path_separator(':'));
+}
+
 bool make_directories(const std::string &directory, std::vector<std::string> *made, FileError *error) {
   made->clear();
   std::vector<std::string> missing;

@@ -102,6 +102,10 @@ std::string base_name(const std::string &path);
 std::string directory_of(const std::string &path);
 // directory and name with the platform's separator between them.
 std::string join_path(const std::string &directory, const std::string &name);
+// Whether path is taken against the current folder: not empty, not from the
+// root and (on Windows) without a drive ("C:x" is drive C's own current
+// folder).
+bool is_relative_path(const std::string &path);
 
 // Makes directory and every missing folder above it; *made lists the ones
 // made, outermost first, for remove_made_directories.
