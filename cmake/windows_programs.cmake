@@ -1,10 +1,11 @@
-# Builds the Windows programs (the stub kestrune.exe, the demo screen saver
-# and the package tool kestrune-pack.exe) as part of the host build, through a
-# nested cross build with the mingw-w64 toolchain, whenever that compiler is
-# installed:
+# Builds the Windows programs (the stub kestrune.exe, the demo screen saver,
+# the package tool kestrune-pack.exe and its window kestrune-packw.exe) as
+# part of the host build, through a nested cross build with the mingw-w64
+# toolchain, whenever that compiler is installed:
 #   build/<host>/windows-i686/stub/kestrune.exe          the product
 #   build/<host>/windows-i686/demo/kestrune-demo.scr
 #   build/<host>/windows-i686/tools/kestrune-pack.exe
+#   build/<host>/windows-i686/tools/kestrune-packw.exe   Kestrune Packer, the window
 #   build/<host>/windows-x86_64/...                      the same, 64-bit,
 #     for end-to-end tests on machines that cannot run 32-bit code
 # Sets KESTRUNE_WINDOWS_DIRS to the list of "arch=binary dir" pairs built, and
@@ -45,6 +46,7 @@ foreach(arch i686 x86_64)
       ${builtin_stub_args}
     DEPENDS ${builtin_stub_depends}
     BUILD_BYPRODUCTS ${dir}/stub/kestrune.exe ${dir}/demo/kestrune-demo.scr ${dir}/tools/kestrune-pack.exe
+      ${dir}/tools/kestrune-packw.exe
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     USES_TERMINAL_BUILD ON)

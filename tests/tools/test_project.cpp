@@ -12,9 +12,8 @@ namespace {
 
 TEST(ProjectFiles, QuotedArgumentsSplitBackToThemselves) {
   const char *const texts[] = {
-      "plain",         "",           "two words", "say \"hi\"", "C:\\My Savers\\", "C:\\a b\\\\", "a\\\"b",
-      "\"",            "\\",         "\\\"",      "tab\there",  "\"quoted\"\\",     "--done",     "@not-a-file",
-      "line\r\nbreak", "Caf\xC3\xA9"};
+      "plain", "",     "two words", "say \"hi\"",   "C:\\My Savers\\", "C:\\a b\\\\", "a\\\"b",        "\"",
+      "\\",    "\\\"", "tab\there", "\"quoted\"\\", "--done",          "@not-a-file", "line\r\nbreak", "Caf\xC3\xA9"};
   for (const char *text : texts) {
     Arguments split;
     const std::string written = quote_argument(text);

@@ -373,6 +373,8 @@ def parse_arguments(text):
                 chars.append(text[i])
                 i += 1
             i += 1
+            if text.startswith("...", i):  # Wine cuts long strings short
+                i += 3
             args.append("".join(chars))
         else:
             args.append(value)

@@ -8,30 +8,18 @@ namespace {
 // Every option of "kestrune-pack build", and those of builds that brand the
 // installer with an icon and version information.
 const OptionSpec PROJECT_OPTIONS[] = {
-    {"--stub", nullptr, "file"},
-    {"--main", nullptr, "file"},
-    {"--second", nullptr, "file"},
-    {"--extra", nullptr, "file"},
-    {"--main-name", nullptr, "name"},
-    {"--second-name", nullptr, "name"},
-    {"--extra-name", nullptr, "name"},
-    {"--main-parts", nullptr, "number"},
-    {"--stored", nullptr, nullptr},
-    {"--silent", nullptr, nullptr},
-    {"--best", nullptr, nullptr},
-    {"--confirm", nullptr, "text"},
-    {"--done", nullptr, "text"},
-    {"--failure", nullptr, "text"},
-    {"--bad-header", nullptr, "text"},
-    {"--dialog", nullptr, "text"},
-    {"--codepage", nullptr, "number"},
-    {"--icon", nullptr, "file"},
-    {"--product-name", nullptr, "text"},
-    {"--product-version", nullptr, "text"},
-    {"--company", nullptr, "text"},
-    {"--copyright", nullptr, "text"},
-    {"--description", nullptr, "text"},
-    {"--output", "-o", "file"},
+    {"--stub", nullptr, "file"},         {"--main", nullptr, "file"},
+    {"--second", nullptr, "file"},       {"--extra", nullptr, "file"},
+    {"--main-name", nullptr, "name"},    {"--second-name", nullptr, "name"},
+    {"--extra-name", nullptr, "name"},   {"--main-parts", nullptr, "number"},
+    {"--stored", nullptr, nullptr},      {"--silent", nullptr, nullptr},
+    {"--best", nullptr, nullptr},        {"--confirm", nullptr, "text"},
+    {"--done", nullptr, "text"},         {"--failure", nullptr, "text"},
+    {"--bad-header", nullptr, "text"},   {"--dialog", nullptr, "text"},
+    {"--codepage", nullptr, "number"},   {"--icon", nullptr, "file"},
+    {"--product-name", nullptr, "text"}, {"--product-version", nullptr, "text"},
+    {"--company", nullptr, "text"},      {"--copyright", nullptr, "text"},
+    {"--description", nullptr, "text"},  {"--output", "-o", "file"},
 };
 
 // The optional texts of a project with their options, in the order a
@@ -40,8 +28,9 @@ struct TextOption {
   const char *option;
   std::optional<std::string> Project::*field;
 };
-const TextOption NAME_OPTIONS[] = {
-    {"--main-name", &Project::main_name}, {"--second-name", &Project::second_name}, {"--extra-name", &Project::extra_name}};
+const TextOption NAME_OPTIONS[] = {{"--main-name", &Project::main_name},
+                                   {"--second-name", &Project::second_name},
+                                   {"--extra-name", &Project::extra_name}};
 const TextOption TEXT_OPTIONS[] = {
     {"--confirm", &Project::confirm}, {"--dialog", &Project::dialog},         {"--done", &Project::done},
     {"--failure", &Project::failure}, {"--bad-header", &Project::bad_header},
@@ -107,8 +96,8 @@ std::optional<std::string> given(const ParsedArguments &parsed, const char *opti
 
 }  // namespace
 
-const CommandSyntax PROJECT_SYNTAX = {
-    "build", "", PROJECT_OPTIONS, sizeof PROJECT_OPTIONS / sizeof PROJECT_OPTIONS[0], 0, ""};
+const CommandSyntax PROJECT_SYNTAX = {"build", "", PROJECT_OPTIONS, sizeof PROJECT_OPTIONS / sizeof PROJECT_OPTIONS[0],
+                                      0,       ""};
 
 bool operator==(const Project &a, const Project &b) { return project_file_text(a, "") == project_file_text(b, ""); }
 
@@ -183,5 +172,10 @@ std::string path_in_project(const std::string &path, const std::string &folder) 
   if (folder.empty() || path.size() <= folder.size()) return path;
   for (size_t i = 0; i < folder.size(); ++i)
     if (!same_name_character(path[i], folder[i])) return path;
-  return path.substr(folder.size());
+  // With slashes, which Windows takes as well, the project builds the same
+  // on every system.
+  std::string inside = path.substr(folder.size());
+  for (char &c : inside)
+    if (c == '\\' && is_path_separator(c)) c = '/';
+  return inside;
 }

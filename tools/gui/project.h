@@ -3,7 +3,8 @@
 // (tools/args/arguments.h), so that "kestrune-pack build @project.args"
 // builds what the window builds. Relative paths in a project are taken
 // against the project file's folder, and a saved project names the files in
-// or below its folder relatively, so the folder can move as a whole.
+// or below its folder relatively, so the folder can move as a whole, even to
+// another system.
 //
 // Paths and texts are UTF-8, as everywhere in tools/.
 #pragma once
@@ -56,5 +57,6 @@ bool read_project(const std::string &path, Project *project, std::string *error)
 bool write_project(const std::string &path, const Project &project, std::string *error);
 
 // path as a project in folder writes it: the part after folder when path
-// lies in or below it (compared as the system compares names), else path.
+// lies in or below it (compared as the system compares names; with '/'
+// between folders, which every system takes), else path.
 std::string path_in_project(const std::string &path, const std::string &folder);

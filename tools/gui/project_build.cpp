@@ -12,7 +12,8 @@ const char *missing_part(const Project &project) {
   if (project.main.empty()) return "No screen saver is given (--main is required).";
   if (project.second.empty()) return "No second file is given (--second is required).";
   if (project.output.empty()) return "No installer file is given (-o OUT is required).";
-  if (project.extra_name && project.extra.empty()) return "An extra name needs an extra file (--extra-name needs --extra).";
+  if (project.extra_name && project.extra.empty())
+    return "An extra name needs an extra file (--extra-name needs --extra).";
   if (project.stub.empty() && BUILTIN_STUB_SIZE == 0)
     return "This program has no built-in stub (it was built without the mingw-w64 cross compiler); a project needs "
            "--stub STUB.";
@@ -26,7 +27,10 @@ bool parse_codepage(const std::string &text, int *codepage) {
   long value = 0;
   for (size_t i = hex ? 2 : 0; i < text.size(); ++i) {
     const char c = text[i];
-    int digit = c >= '0' && c <= '9' ? c - '0' : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10 : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    int digit = c >= '0' && c <= '9'          ? c - '0'
+                : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                              : -1;
     if (digit < 0) return false;
     value = value * (hex ? 16 : 10) + digit;
   }
@@ -43,13 +47,12 @@ std::optional<std::string> in_form(const std::optional<std::string> &text, TextF
 // The request's names, texts and options (not its files), as
 // request_from_options in the console tool makes them.
 bool fill_request(const Project &project, PackageRequest *request, std::string *error) {
-  const int system_codepage = system_text_codepage();
-  request->codepage = system_codepage ? system_codepage : static_cast<int>(DEFAULT_CODEPAGE);
-  if (!project.codepage.empty() && !parse_codepage(project.codepage, &request->codepage)) {
+  int codepage = 0;
+  if (!project.codepage.empty() && !parse_codepage(project.codepage, &codepage)) {
     *error = "--codepage " + project.codepage + ": not a code page this tool knows (" + known_codepages() + ")";
     return false;
   }
-  request->text_form = codepage_known(request->codepage) ? TEXT_UTF8 : TEXT_CODEPAGE_BYTES;
+  request->codepage = project_codepage(project, &request->text_form);
   const TextForm form = request->text_form;
   request->main_parts = project.main_parts;
   request->stored = project.stored;
@@ -89,6 +92,15 @@ class PhaseProgress : public Progress {
 };
 
 }  // namespace
+
+int project_codepage(const Project &project, TextForm *form) {
+  const int system_codepage = system_text_codepage();
+  int codepage = system_codepage ? system_codepage : static_cast<int>(DEFAULT_CODEPAGE);
+  if (!project.codepage.empty()) parse_codepage(project.codepage, &codepage);
+  // A system code page without a table here takes the text as it came.
+  *form = codepage_known(codepage) ? TEXT_UTF8 : TEXT_CODEPAGE_BYTES;
+  return codepage;
+}
 
 bool prepare_build(const Project &project, ProjectFiles *files, PackageRequest *request, std::string *error) {
   if (const char *missing = missing_part(project)) {
@@ -145,8 +157,8 @@ BuildReport run_build(const PackageRequest &request, ProjectFiles *files, Progre
   }
   // The check takes a cancel as one more problem; asking once more tells
   // the two apart, and a cancel during the check keeps the file out too.
-  report.cancelled = outcome.result.status == PACKAGE_CANCELLED ||
-                     (outcome.result.ok() && progress && !progress->advance(1000, 1000));
+  report.cancelled =
+      outcome.result.status == PACKAGE_CANCELLED || (outcome.result.ok() && progress && !progress->advance(1000, 1000));
   if (report.cancelled) {
     files->output.abandon();
     return report;

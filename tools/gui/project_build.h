@@ -26,6 +26,10 @@ struct ProjectFiles {
 // missing or a file cannot be opened; nothing is written then.
 bool prepare_build(const Project &project, ProjectFiles *files, PackageRequest *request, std::string *error);
 
+// The code page the project's names and texts are written in (its
+// --codepage, or the system's own) and the form the library takes them in.
+int project_codepage(const Project &project, TextForm *form);
+
 // The payload's bytes, for a progress bar over the whole build.
 uint64_t payload_size(const PackageRequest &request);
 
