@@ -2,7 +2,8 @@
 # Builds the release packages from a fresh build directory (build/release):
 #   dist/kestrune_<version>_amd64.deb   kestrune-pack, its man page and docs,
 #                                       the stub and the demo saver (CPack)
-#   dist/kestrune-<version>-win32.zip   kestrune-pack.exe, kestrune.exe, the
+#   dist/kestrune-<version>-win32.zip   kestrune-pack.exe, kestrune-packw.exe
+#                                       (Kestrune Packer), kestrune.exe, the
 #                                       demo saver and its readme, README.TXT
 #                                       and demo.args (packaging/win32/)
 # The same commit gives the same bytes: every time stamp is the last
@@ -24,7 +25,8 @@ if ! cmake --build "$build" -j "$(nproc)" >"$build/build.log" 2>&1; then
 fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 windows=$build/windows-i686
-for f in "$windows/tools/kestrune-pack.exe" "$windows/stub/kestrune.exe" "$windows/demo/kestrune-demo.scr"; do
+for f in "$windows/tools/kestrune-pack.exe" "$windows/tools/kestrune-packw.exe" "$windows/stub/kestrune.exe" \
+  "$windows/demo/kestrune-demo.scr"; do
   [ -f "$f" ] || { echo "release.sh: $f was not built (is mingw-w64 installed?)" >&2; exit 1; }
 done
 mkdir -p dist
@@ -42,6 +44,7 @@ out, folder, version = sys.argv[1:4]
 stamp = time.gmtime(int("$SOURCE_DATE_EPOCH"))[:6]
 files = [
     ("kestrune-pack.exe", "$windows/tools/kestrune-pack.exe", False),
+    ("kestrune-packw.exe", "$windows/tools/kestrune-packw.exe", False),
     ("kestrune.exe", "$windows/stub/kestrune.exe", False),
     ("kestrune-demo.scr", "$windows/demo/kestrune-demo.scr", False),
     ("kestrune-demo.txt", "demo/README.TXT", True),

@@ -23,10 +23,10 @@ USER32 = {
     "CheckDlgButton", "CheckRadioButton", "CreateDialogParamA", "DestroyIcon", "DestroyWindow",
     "DispatchMessageA", "EnableWindow", "GetDlgCtrlID", "GetDlgItem", "GetDlgItemTextA", "GetMessageA",
     "GetSysColor", "GetSysColorBrush", "GetWindow", "GetWindowLongA", "GetWindowRect", "GetWindowTextA",
-    "GetWindowTextLengthA", "IsDialogMessageA", "IsDlgButtonChecked", "LoadAcceleratorsA", "LoadIconA",
+    "GetWindowTextLengthA", "IsDialogMessageA", "IsDlgButtonChecked", "LoadIconA",
     "MapDialogRect", "MapWindowPoints", "MessageBoxA", "PostMessageA", "PostQuitMessage", "PtInRect",
     "SendDlgItemMessageA", "SendMessageA", "SetDlgItemTextA", "SetFocus", "SetWindowLongA",
-    "SetWindowTextA", "ShowWindow", "TranslateAcceleratorA", "TranslateMessage", "UnionRect",
+    "SetWindowTextA", "ShowWindow", "TranslateMessage", "UnionRect",
 }
 GDI32 = {"GetStockObject", "SetBkColor", "SetTextColor"}
 COMDLG32 = {"GetOpenFileNameA", "GetSaveFileNameA"}
