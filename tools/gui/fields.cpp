@@ -80,7 +80,7 @@ void update_name_notes(PackerWindow *window, const Project &project) {
     if (!paths[slot]->empty() || !name.empty()) {
       problem = !name_bytes(name, project, NAME_OPTIONS[slot], &bytes[slot], &text);
       if (!problem && file_name_problem(bytes[slot])) {
-        text = "Windows will not take this name: " + briefly(file_name_problem(bytes[slot])) + ".";
+        text = "Refused: " + briefly(file_name_problem(bytes[slot])) + ".";
         problem = true;
       }
       TextForm form;
