@@ -11,16 +11,16 @@ TEST(Codepage, ConvertsOrNamesTheCharacterThatDoesNotFit) {
     uint32_t bad;
   } cases[] = {
       {"SAVER.SCR", 1252, "SAVER.SCR", 0},
-      {"\xC3\x89toile.scr", 1252, "\xC9toile.scr", 0},             // É
-      {"\xE2\x82\xAC 5", 1252, "\x80 5", 0},                        // € in the 0x80 row
-      {"\xC5\xBElu\xC5\xA5ou\xC4\x8Dk\xC3\xBD", 1250, "\x9Elu\x9Dou\xE8k\xFD", 0},  // žluťoučký
+      {"\xC3\x89toile.scr", 1252, "\xC9toile.scr", 0},                                            // É
+      {"\xE2\x82\xAC 5", 1252, "\x80 5", 0},                                                      // € in the 0x80 row
+      {"\xC5\xBElu\xC5\xA5ou\xC4\x8Dk\xC3\xBD", 1250, "\x9Elu\x9Dou\xE8k\xFD", 0},                // žluťoučký
       {"\xD0\x97\xD0\xB2\xD0\xB5\xD0\xB7\xD0\xB4\xD0\xB0", 1251, "\xC7\xE2\xE5\xE7\xE4\xE0", 0},  // Звезда
-      {"\xCE\xA9", 1252, nullptr, 0x3A9},                            // Ω has no byte in 1252
-      {"\xC3\x89", 1251, nullptr, 0xC9},                             // nor É in 1251
-      {"caf\xC3", 1252, nullptr, 0xFFFD},                            // cut sequence
-      {"\xC0\xAF", 1252, nullptr, 0xFFFD},                           // overlong '/'
-      {"\xED\xA0\x80", 1252, nullptr, 0xFFFD},                       // a surrogate
-      {"x", 437, nullptr, 'x'},                                      // no table
+      {"\xCE\xA9", 1252, nullptr, 0x3A9},       // Ω has no byte in 1252
+      {"\xC3\x89", 1251, nullptr, 0xC9},        // nor É in 1251
+      {"caf\xC3", 1252, nullptr, 0xFFFD},       // cut sequence
+      {"\xC0\xAF", 1252, nullptr, 0xFFFD},      // overlong '/'
+      {"\xED\xA0\x80", 1252, nullptr, 0xFFFD},  // a surrogate
+      {"x", 437, nullptr, 'x'},                 // no table
   };
   for (const Case &c : cases) {
     std::string out;
