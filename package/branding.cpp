@@ -4,6 +4,7 @@
 #include <new>
 #include <set>
 
+#include "format/record.h"
 #include "package/pe_resources.h"
 
 namespace {
@@ -100,6 +101,15 @@ Branding brand(const std::vector<uint8_t> &stub, const BrandingRequest &request)
   ImageRewrite rewritten = replace_resources(stub, list.resources);
   if (!rewritten.ok) {
     result.problem = rewritten.problem;
+    return result;
+  }
+  // The tool finds the record by its scrambled signature and wants exactly
+  // one; an image or a text that holds the signature would make a second.
+  size_t hits_before = 0, hits_after = 0;
+  find_record(stub.data(), stub.size(), &hits_before);
+  find_record(rewritten.image.data(), rewritten.image.size(), &hits_after);
+  if (hits_after != hits_before) {
+    result.problem = "the icon or the version information holds the install record's signature";
     return result;
   }
   result.stub.swap(rewritten.image);

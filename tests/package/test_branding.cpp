@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/common/byte_order.h"
+#include "format/record.h"
 #include "package/branding.h"
 #include "package/pe_image.h"
 #include "package/pe_resources.h"
@@ -137,9 +138,12 @@ TEST(Branding, NewImagesTakeIdsNoOtherGroupHolds) {
 }
 
 TEST(Branding, PassesOnWhatItRefuses) {
-  BrandingRequest bad_icon = full_request(), bad_version = full_request();
+  BrandingRequest bad_icon = full_request(), bad_version = full_request(), marked = full_request();
   bad_icon.icon = ico_file({icon_png(256)});
   bad_version.version.product_version = "2.0.1.0.0";
+  Bytes bitmap = icon_bitmap(32, 4);
+  for (size_t i = 0; i < RECORD_SIGNATURE_SIZE; ++i) bitmap[200 + i] = RECORD_SIGNATURE[i] ^ CONFIG_KEY;
+  marked.icon = ico_file({bitmap});
   const Bytes stub =
       sample_pe({numbered_resource(RT_GROUP_ICON_TYPE, STUB_ICON_GROUP_ID, LANGUAGE_EN_US, Bytes(6, 0))});
   struct Case {
@@ -152,6 +156,7 @@ TEST(Branding, PassesOnWhatItRefuses) {
       {"not a program", Bytes(100, 0), full_request(), "stub: no MZ signature"},
       {"a PNG-only icon", stub, bad_icon, "icon file: no image Windows 95 can show"},
       {"a bad version", stub, bad_version, "version information: product version '2.0.1.0.0': more than four parts"},
+      {"the record's signature in the icon", stub, marked, "holds the install record's signature"},
   };
   for (const Case &c : cases) {
     const Branding branded = brand_stub(c.stub, c.request);
