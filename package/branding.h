@@ -42,7 +42,11 @@ struct Branding {
 // The stub with the request's icon and version information. With neither, the
 // stub itself, byte for byte. The new images take the lowest RT_ICON ids that
 // no image left in the stub uses (1, 2, ... in the stub as built). The same
-// stub and request give the same bytes on every platform.
+// stub and request give the same bytes on every platform. Refused, with the
+// reason: an icon file or version field its reader refuses (icon.h,
+// version_info.h), a stub the rewrite cannot take (pe_resources.h) or without
+// icon group 1020, and new resources holding the install record's signature
+// (the tool could no longer tell which record is the stub's).
 Branding brand_stub(const std::vector<uint8_t> &stub, const BrandingRequest &request);
 
 struct BrandingReport {
