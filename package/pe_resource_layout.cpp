@@ -61,6 +61,22 @@ struct Plan {
   uint64_t size = 0;
 };
 
+// Every table, in the order they are laid out: the root, the name tables, the
+// language tables.
+std::vector<const Table *> all_tables(const Plan &plan) {
+  std::vector<const Table *> tables = {&plan.root};
+  for (const Table &t : plan.names) tables.push_back(&t);
+  for (const Table &t : plan.languages) tables.push_back(&t);
+  return tables;
+}
+
+std::string key_text(const ResourceKey &key) {
+  if (!key.named) return std::to_string(key.number);
+  std::string text = "\"";
+  for (char16_t c : key.name) text += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+  return text + "\"";
+}
+
 void plan_tables(const std::vector<const Resource *> &sorted, Plan *plan) {
   for (size_t i = 0; i < sorted.size(); ++i) {
     const Resource &r = *sorted[i];
@@ -80,17 +96,17 @@ void plan_tables(const std::vector<const Resource *> &sorted, Plan *plan) {
   }
 }
 
-// Offsets of every part, in the order the header describes.
+// Offsets of every part, in the order lay_out_resources (pe_resources.h) gives.
 void plan_offsets(const std::vector<const Resource *> &sorted, Plan *plan) {
   uint64_t at = 0;
-  std::vector<Table *> tables = {&plan->root};
-  for (Table &t : plan->names) tables.push_back(&t);
-  for (Table &t : plan->languages) tables.push_back(&t);
-  for (Table *t : tables) {
-    t->offset = at;
-    at += TABLE_SIZE + ENTRY_SIZE * t->keys.size();
-  }
-  for (Table *t : tables)
+  const auto place = [&at](Table &t) {
+    t.offset = at;
+    at += TABLE_SIZE + ENTRY_SIZE * t.keys.size();
+  };
+  place(plan->root);
+  for (Table &t : plan->names) place(t);
+  for (Table &t : plan->languages) place(t);
+  for (const Table *t : all_tables(*plan))
     for (const ResourceKey &key : t->keys)
       if (key.named) {
         plan->string_offsets.push_back(at);
@@ -107,10 +123,7 @@ void plan_offsets(const std::vector<const Resource *> &sorted, Plan *plan) {
 }
 
 bool tables_fit(const Plan &plan, std::string *problem) {
-  std::vector<const Table *> tables = {&plan.root};
-  for (const Table &t : plan.names) tables.push_back(&t);
-  for (const Table &t : plan.languages) tables.push_back(&t);
-  for (const Table *t : tables)
+  for (const Table *t : all_tables(plan))
     for (const ResourceKey &key : t->keys)
       if (t->keys.size() > 0xFFFF || key.name.size() > 0xFFFF) {
         *problem = "resources: a directory of " + std::to_string(t->keys.size()) + " entries or a name of " +
@@ -125,9 +138,7 @@ bool tables_fit(const Plan &plan, std::string *problem) {
 }
 
 void write_tables(const Plan &plan, const std::vector<const Resource *> &sorted, uint32_t rva, uint8_t *out) {
-  std::vector<const Table *> tables = {&plan.root};
-  for (const Table &t : plan.names) tables.push_back(&t);
-  for (const Table &t : plan.languages) tables.push_back(&t);
+  const std::vector<const Table *> tables = all_tables(plan);
   size_t next_string = 0;
   for (size_t ti = 0; ti < tables.size(); ++ti) {
     const Table &t = *tables[ti];
@@ -171,8 +182,8 @@ ResourceSection lay_out(const std::vector<Resource> &resources, uint32_t rva) {
                    [](const Resource *a, const Resource *b) { return compare_resources(*a, *b) < 0; });
   for (size_t i = 1; i < sorted.size(); ++i)
     if (compare_resources(*sorted[i - 1], *sorted[i]) == 0) {
-      section.problem =
-          "resources: two resources of the same type, name and language " + std::to_string(sorted[i]->language);
+      section.problem = "resources: two resources of type " + key_text(sorted[i]->type) + ", name " +
+                        key_text(sorted[i]->name) + " and language " + std::to_string(sorted[i]->language);
       return section;
     }
   Plan plan;

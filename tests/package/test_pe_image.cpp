@@ -134,7 +134,7 @@ TEST(PeResources, LayoutReadsBackSortedAndAligned) {
   std::vector<Resource> twice = given;
   twice.push_back(given[0]);
   const ResourceSection duplicate = lay_out_resources(twice, 0x3000);
-  EXPECT_TRUE(outcome_is(duplicate.ok, duplicate.problem, "two resources of the same type"));
+  EXPECT_TRUE(outcome_is(duplicate.ok, duplicate.problem, "two resources of type 16, name 1 and language 1033"));
 }
 
 TEST(PeResources, RewriteRefusesAStubItCannotGrow) {
