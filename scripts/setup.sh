@@ -3,7 +3,8 @@
 #   scripts/setup.sh host     compilers, CMake, GoogleTest, Benchmark, zlib
 #   scripts/setup.sh windows  + mingw-w64 (i686, and x86_64 for the Wine tests
 #                             on machines that cannot run 32-bit code),
-#                             Wine 32/64-bit, Xvfb, xdotool, and what CPack
+#                             Wine 32/64-bit, Xvfb, xdotool, icoutils (the
+#                             branded stub's check), and what CPack
 #                             needs for the .deb (dpkg-dev, file)
 #   scripts/setup.sh docs     + ImageMagick (the progress dialog screenshot)
 set -euo pipefail
@@ -20,7 +21,7 @@ if [ "$what" = windows ] || [ "$what" = docs ]; then
     rm -f /var/lib/apt/lists/lock
     updated=0
   fi
-  want g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 wine wine32:i386 wine64 xvfb xdotool osslsigncode openssl \
+  want g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 wine wine32:i386 wine64 xvfb xdotool osslsigncode openssl icoutils \
     dpkg-dev file
 fi
 if [ "$what" = docs ]; then
