@@ -327,7 +327,7 @@ trust)
     fail "summary columns are not aligned: $(cat out.txt)"
   # A whole stub or none; the bare stub says what it is.
   head -c 2700 stub.exe >cut_stub.exe
-  refused 2 "not a Kestrune stub: section 1 runs past the end of the file" build --stub cut_stub.exe \
+  refused 2 "not a Kestrune stub: section 1 (.data)" build --stub cut_stub.exe \
     --main saver.scr --second readme.txt -o x.exe
   expect 1 verify stub.exe; stderr_has "this is the unfilled stub"
   # extract trusts nothing verify refuses, replaces nothing, leaves no folder.
@@ -387,7 +387,7 @@ packages)
   expect 1 verify negative.exe; stderr_has "payload_offset is negative"
   expect 1 extract negative.exe -d negative; stderr_has "payload_offset is negative"
 
-  expect 1 inspect text.txt; stderr_has "not a Kestrune stub: no MZ header"
+  expect 1 inspect text.txt; stderr_has "not a Kestrune stub: no MZ signature"
   expect 1 verify empty.bin
   no_partials
   ;;
