@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Brands the real kestrune.exe with a test icon and version fields (through
-tests/package/brand_stub, the package library) and reads the result back
-without the library: this file's own reader of the PE headers, the resource
-tree and VS_VERSIONINFO; wrestool and icotool when icoutils is installed;
-and, with --wine, Windows' own calls (branding_probe.exe under Wine).
+"""Builds an installer on the real kestrune.exe with a test icon and version
+fields (kestrune-pack build --icon ...) and reads it back without the
+package library: this file's own reader of the PE headers, the resource tree
+and VS_VERSIONINFO; wrestool and icotool when icoutils is installed; and,
+with --wine, Windows' own calls (branding_probe.exe under Wine).
 
-    check_branding.py BRAND_STUB STUB WORK_DIR [--wine BUILD_DIR]
+    check_branding.py PACK STUB WORK_DIR [--wine BUILD_DIR]
 
 The test icon holds a 16x16 4-bit and a 32x32 8-bit bitmap and a 256x256
 PNG, which must be left out. Standard library only (icoutils optional).
@@ -21,14 +21,14 @@ import zlib
 from check_stub import IDD_PROGRESS, IDI_PROGRESS, RT_DIALOG, RT_GROUP_ICON, RT_ICON, expected_dialog
 
 RT_VERSION, LANG_EN_US = 16, 1033
-FIELDS = [  # brand_stub option, version string, value (UTF-8, all in code page 1252)
+FIELDS = [  # kestrune-pack option, version string, value (UTF-8, all in code page 1252)
     ("--product-name", "ProductName", "Starfield"),
     ("--product-version", "ProductVersion", "2.0.1"),
     (None, "FileVersion", "2.0.1"),
     ("--company", "CompanyName", "Kestrune Works"),
     ("--copyright", "LegalCopyright", "\u00a9 2024 Kestrune Works"),
     ("--description", "FileDescription", "\u00c9toiles, a screen saver"),
-    ("--original-name", "OriginalFilename", "STARS.EXE"),
+    (None, "OriginalFilename", "STARS.EXE"),  # the output's name
 ]
 # The group Windows should see: (width, height, colours, planes, bits, bytes, id).
 GROUP = [(16, 16, 16, 1, 4, 296, 1), (32, 32, 0, 1, 8, 2216, 2)]
@@ -180,42 +180,51 @@ def numbers(ms_ls):
     return "%d.%d.%d.%d" % (ms_ls[0] >> 16, ms_ls[0] & 0xFFFF, ms_ls[1] >> 16, ms_ls[1] & 0xFFFF)
 
 
-def make_inputs(work, brand_stub, stub):
-    """Writes the test icon and brands the stub; returns the branded bytes."""
+def make_inputs(work, pack, stub):
+    """Writes the test icon and builds the installer; returns its path, bytes
+    and the bitmaps it must carry."""
     images = [(16, 16, 4, dib(16, 4)), (256, 0, 32, png(256)), (32, 0, 8, dib(32, 8))]
     icon = os.path.join(work, "test.ico")
     with open(icon, "wb") as out:
         out.write(ico(images))
-    branded = os.path.join(work, "branded.exe")
-    command = [brand_stub, stub, branded, "--icon", icon]
+    for name, size in (("saver.scr", 30000), ("readme.txt", 2000)):
+        with open(os.path.join(work, name), "wb") as out:
+            out.write(bytes((i * 31 + i // 97) & 0xFF for i in range(size)))
+    branded = os.path.join(work, "STARS.EXE")
+    command = [pack, "build", "--stub", stub, "--main", os.path.join(work, "saver.scr"),
+               "--second", os.path.join(work, "readme.txt"), "--icon", icon, "-o", branded]
     for option, _, value in FIELDS:
         command += [option, value] if option else []
     result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     print(result.stdout.strip())
-    need(result.returncode == 0, "brand_stub failed")
+    need(result.returncode == 0, "kestrune-pack build failed")
     need("left out 1 PNG image (256x256), which Windows 95 cannot show" in result.stdout, "no note on the PNG")
     with open(branded, "rb") as f:
         return branded, f.read(), [data for _, _, _, data in images if data[:4] != b"\x89PNG"]
 
 
 def check_image(stub_data, data, bitmaps):
-    """The headers, the resource tree, the icon group, the version."""
+    """The headers, the resource tree, the icon group, the version; the
+    checksum of the whole installer."""
     old, new = Reader(stub_data), Reader(data)
     last = new.sections[-1]
     name, vsize, rva, raw_size, raw, flags = last
     need(name.rstrip(b"\0") == b".rsrc" and new.resource_dir == (rva, vsize),
          "resource directory %r, last section %r" % (new.resource_dir, last))
-    need(raw_size == -(-vsize // new.file_align) * new.file_align and raw + raw_size == len(data),
-         "section sizes %d/%d at %d, file %d" % (vsize, raw_size, raw, len(data)))
+    payload = struct.unpack_from("<I", scramble(data[record_at(data):record_at(data) + 8]), 4)[0]
+    need(raw_size == -(-vsize // new.file_align) * new.file_align and raw + raw_size == payload,
+         "section sizes %d/%d at %d, payload at %d" % (vsize, raw_size, raw, payload))
     need(new.size_of_image == -(-(rva + vsize) // new.section_align) * new.section_align,
          "SizeOfImage %#x" % new.size_of_image)
     need(new.init_data == sum(s[3] for s in new.sections if s[5] & 0x40),
          "SizeOfInitializedData %d" % new.init_data)
     need(new.u32(new.checksum_at) == new.checksum(), "checksum %#x, computed %#x"
          % (new.u32(new.checksum_at), new.checksum()))
-    first = old.sections[0][4]
-    need(old.sections[:-1] == new.sections[:-1] and stub_data[first:raw] == data[first:raw],
-         "the sections before the resources changed")
+    first, record = old.sections[0][4], record_at(data)
+    unfilled = stub_data[:record] + bytes(640) + stub_data[record + 640:]
+    filled = data[:record] + bytes(640) + data[record + 640:]
+    need(old.sections[:-1] == new.sections[:-1] and unfilled[first:raw] == filled[first:raw],
+         "the sections before the resources changed beyond the record")
     resources = new.resources()
     need(resources.get((RT_DIALOG, IDD_PROGRESS, LANG_EN_US)) == expected_dialog(), "dialog 1010 changed")
     group = resources.get((RT_GROUP_ICON, IDI_PROGRESS, LANG_EN_US), b"")
@@ -234,6 +243,20 @@ def check_image(stub_data, data, bitmaps):
     need(version["strings"] == {key: value for _, key, value in FIELDS}, "strings %r" % version["strings"])
     print("headers, tree (%d resources), icon group 1020 (%d images), version %s: as written"
           % (len(resources), len(entries), numbers(version["file"])))
+
+
+SIGNATURE = b"Kestrune install record\0"
+
+
+def scramble(data):
+    return bytes(b ^ 0xA7 for b in data)
+
+
+def record_at(data):
+    """Where the install record starts: 576 bytes before its scrambled signature."""
+    at = data.find(scramble(SIGNATURE))
+    need(at >= 576, "no install record")
+    return at - 576
 
 
 def check_icoutils(branded, work):
@@ -289,13 +312,13 @@ def check_under_wine(branded, work, build_dir):
 
 def main(argv):
     if len(argv) not in (4, 6) or (len(argv) == 6 and argv[4] != "--wine"):
-        sys.stderr.write("usage: check_branding.py BRAND_STUB STUB WORK_DIR [--wine BUILD_DIR]\n")
+        sys.stderr.write("usage: check_branding.py PACK STUB WORK_DIR [--wine BUILD_DIR]\n")
         return 2
-    brand_stub, stub, work = argv[1:4]
+    pack, stub, work = argv[1:4]
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     try:
-        branded, data, bitmaps = make_inputs(work, brand_stub, stub)
+        branded, data, bitmaps = make_inputs(work, pack, stub)
         with open(stub, "rb") as f:
             check_image(f.read(), data, bitmaps)
         if len(argv) == 6:
