@@ -18,6 +18,7 @@ import subprocess
 import sys
 import zlib
 
+from icon_files import dib, ico, png
 from check_stub import IDD_PROGRESS, IDI_PROGRESS, RT_DIALOG, RT_GROUP_ICON, RT_ICON, expected_dialog
 
 RT_VERSION, LANG_EN_US = 16, 1033
@@ -41,32 +42,6 @@ class Mismatch(Exception):
 def need(condition, message):
     if not condition:
         raise Mismatch(message)
-
-
-def dib(side, bits):
-    palette = bytes((i * 37 + c) & 0xFF for i in range(1 << bits) for c in (0, 85, 170, 0))
-    row = ((side * bits + 31) // 32) * 4
-    pixels = bytes((x * 7 + y * 3) & 0xFF for y in range(side) for x in range(row))
-    mask = bytes(((side + 31) // 32) * 4 * side)
-    return struct.pack("<IiiHHIIiiII", 40, side, 2 * side, 1, bits, 0, 0, 0, 0, 0, 0) + palette + pixels + mask
-
-
-def png(side):
-    def chunk(kind, body):
-        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
-    rows = b"".join(b"\0" + bytes(4 * side) for _ in range(side))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 6, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
-
-
-def ico(images):
-    """images: (side, colours, bits, bytes)"""
-    out = struct.pack("<HHH", 0, 1, len(images))
-    at = 6 + 16 * len(images)
-    for side, colours, bits, data in images:
-        out += struct.pack("<BBBBHHII", side & 0xFF, side & 0xFF, colours, 0, 1, bits, len(data), at)
-        at += len(data)
-    return out + b"".join(data for _, _, _, data in images)
 
 
 class Reader:
@@ -284,7 +259,7 @@ def probe_text(value):
 
 
 def check_under_wine(branded, work, build_dir):
-    from wine_e2e import Platform, Xvfb, copy_prefix, make_template, windows_path
+    from harness import Platform, Xvfb, copy_prefix, make_template, windows_path
     platform = Platform(build_dir)
     probe = os.path.join(platform.windows_dir, "tests", "branding_probe.exe")
     need(os.path.exists(probe), "no %s" % probe)
