@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh windows
 scripts/format.sh
+scripts/check_sizes.py
 
 started=$SECONDS
 jobs=$(nproc)
