@@ -38,3 +38,25 @@ def test_icon(path):
     with open(path, "wb") as out:
         out.write(ico([(16, 16, 4, dib(16, 4)), (256, 0, 32, png(256)), (32, 0, 8, dib(32, 8))]))
     return path
+
+
+def moon_icon(path):
+    """Writes an .ico of a 32x32 16-colour bitmap of a pale crescent moon on
+    a night-blue disc, a picture of an author's own icon, and returns path."""
+    palette = [(0, 0, 0), (16, 24, 64), (250, 240, 200), (200, 170, 90)] + [(0, 0, 0)] * 12
+    rows = []
+    for y in range(31, -1, -1):  # bottom-up, as bitmaps are stored
+        pixels, mask = [], 0
+        for x in range(32):
+            dx, dy = x - 15.5, y - 15.5
+            inside = dx * dx + dy * dy < 15.5 ** 2
+            moon = (dx + 3) ** 2 + dy * dy < 10 ** 2 and (dx - 3) ** 2 + (dy - 2) ** 2 >= 9 ** 2
+            pixels.append(2 if moon else 1 if inside else 0)
+            mask = mask << 1 | (0 if inside else 1)
+        rows.append((bytes(pixels[i] << 4 | pixels[i + 1] for i in range(0, 32, 2)), mask))
+    colour = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    image = (struct.pack("<IiiHHIIiiII", 40, 32, 64, 1, 4, 0, 0, 0, 0, 16, 0) + colour +
+             b"".join(row for row, _ in rows) + b"".join(struct.pack(">I", mask) for _, mask in rows))
+    with open(path, "wb") as out:
+        out.write(ico([(32, 16, 4, image)]))
+    return path

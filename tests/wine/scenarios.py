@@ -11,7 +11,7 @@ import subprocess
 
 from harness import (EXIT_DECLINED, EXIT_FAILED, EXIT_INSTALLED, IDNO, IDOK, IDYES, MB_OK, MB_YESNO, Failure,
                      Skipped, noise_file, read_file, system_ini_path, text_file)
-from icon_files import test_icon
+from icon_files import moon_icon, test_icon
 from windows_tool import pack_on_windows, pack_on_windows_refusing
 from package_image import (OFFSET_DONE_TEXT, OFFSET_MAIN_FILE_NAME, OFFSET_MAIN_SIZE, OFFSET_SECOND_FILE_NAME,
                            STREAM_FIRST_DATA, get_record, payload_offset,
@@ -284,6 +284,7 @@ def inputs(platform, directory):
         "second": text_file(os.path.join(directory, "README.TXT"), 6000, 1),
         "extra": noise_file(os.path.join(directory, "stars.dat"), 40000, 2),
         "icon": test_icon(os.path.join(directory, "kestrel.ico")),
+        "moon": moon_icon(os.path.join(directory, "moon.ico")),
     }
 
 

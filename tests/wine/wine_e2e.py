@@ -216,16 +216,17 @@ def run_demo_saver(platform, picture=None):
 # Screenshot and a plain install for the demo
 
 
-def screenshot(platform, output):
+def screenshot(platform, output, pack_args=()):
     """Installs a package large enough for the progress dialog to stay up
-    and takes a picture of the display while it shows."""
+    and takes a picture of the display while it shows; pack_args go to the
+    build as well ({icon} is the tests' picture icon)."""
     work = os.path.join(platform.work, "screenshot")
     shutil.rmtree(work, ignore_errors=True)
     files = inputs(platform, os.path.join(work, "input"))
     big = noise_file(os.path.join(work, "input", "big.dat"), 8 * 1024 * 1024, 3)
     files["main"] = big
     installer = os.path.join(work, "setup.exe")
-    pack(platform, files, ["--dialog", "Installing Kestrune Demo..."], installer)
+    pack(platform, files, ["--dialog", "Installing Kestrune Demo..."] + list(pack_args), installer)
     prefix = os.path.join(work, "prefix")
     copy_prefix(platform, prefix)
     shots = []
@@ -313,6 +314,7 @@ def main():
     sub.add_parser("list")
     shot = sub.add_parser("screenshot")
     shot.add_argument("output")
+    shot.add_argument("pack_args", nargs=argparse.REMAINDER, help="-- and more kestrune-pack build arguments")
     inst = sub.add_parser("install", description="install ARGS: kestrune-pack build "
                           "arguments without --stub and -o")
     inst.add_argument("--answer", action="append", default=[],
@@ -338,7 +340,7 @@ def main():
         if args.command == "template":
             return 0
         if args.command == "screenshot":
-            screenshot(platform, args.output)
+            screenshot(platform, args.output, [a for a in args.pack_args if a != "--"])
             return 0
         if args.command == "install":
             pack_args = args.pack_args[1:] if args.pack_args[:1] == ["--"] else args.pack_args
