@@ -20,8 +20,9 @@ import subprocess
 import sys
 import time
 
-from wine_e2e import (Failure, Platform, Xvfb, copy_prefix, make_template,
-                      noise_file, parse_relay, read_file, tail, text_file, windows_path)
+from harness import (Failure, Platform, Xvfb, copy_prefix, make_template, noise_file, read_file,
+                     tail, text_file, windows_path)
+from relay import parse_relay
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 MAIN_TITLE = r"^Kestrune Packer - %s$"

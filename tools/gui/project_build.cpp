@@ -71,7 +71,8 @@ bool fill_request(const Project &project, PackageRequest *request, std::string *
   request->company = in_form(project.company, form);
   request->copyright = in_form(project.copyright, form);
   request->description = in_form(project.description, form);
-  request->output_name = base_name(project.output);
+  request->output_name =
+      form == TEXT_UTF8 ? base_name(project.output) : system_text_for_console(base_name(project.output));
   return true;
 }
 
