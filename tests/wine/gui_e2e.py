@@ -22,6 +22,7 @@ import time
 
 from harness import (Failure, Platform, Xvfb, copy_prefix, make_template, noise_file, read_file,
                      tail, text_file, windows_path)
+from icon_files import moon_icon
 from relay import parse_relay
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -125,6 +126,7 @@ def make_files(platform, work, big=0):
     shutil.copyfile(platform.demo, os.path.join(files, "Kestrune Night Sky.scr"))
     text_file(os.path.join(files, "Read Me.txt"), 6000, 1)
     noise_file(os.path.join(files, "stars.dat"), 40000, 2)
+    moon_icon(os.path.join(files, "moon.ico"))
     if big:
         # Text repeated beyond the codec's window compresses as slowly as new text.
         block = read_file(text_file(os.path.join(work, "block.txt"), 1 << 20, 3))
@@ -140,6 +142,8 @@ PROJECT = ('--main "files/Kestrune Night Sky.scr" --main-name "Night Sky.scr"\r\
            '--main-parts 2\r\n'
            '--confirm "Install \\"Night Sky\\"?"\r\n'
            '--dialog "Installing Night Sky..."\r\n'
+           '--icon files/moon.ico --product-name "Night Sky" --product-version 1.2\r\n'
+           '--company "Kestrune Works" --copyright "(c) Kestrune Works"\r\n'
            '-o "Night Sky Setup.exe"\r\n')
 
 
@@ -170,7 +174,10 @@ def built(folder, name):
 
 def same_bytes(platform, folder, project, name):
     window_made = read_file(os.path.join(folder, name))
-    console_made = linux_build(platform, project, os.path.join(os.path.dirname(folder), "cli.exe"))
+    # Under the same name: the version information holds it (OriginalFilename).
+    elsewhere = os.path.join(os.path.dirname(folder), "console")
+    os.makedirs(elsewhere, exist_ok=True)
+    console_made = linux_build(platform, project, os.path.join(elsewhere, name))
     if window_made != console_made:
         raise Failure("the window's %s (%d bytes) differs from kestrune-pack build @%s (%d bytes)"
                       % (name, len(window_made), os.path.basename(project), len(console_made)))
@@ -229,6 +236,7 @@ def save_and_build(platform, work):
         raise Failure("exit %d, message boxes %r, expected %r" % (code, boxes, expected))
     saved = read_file(os.path.join(folder, "saved.args")).decode("latin-1")
     for wanted in ('--done "Saved by the window."\r\n', '--main "files/Kestrune Night Sky.scr"',
+                   '--icon files/moon.ico\r\n', '--copyright "(c) Kestrune Works"\r\n',
                    '--confirm "Install \\"Night Sky\\"?"\r\n'):
         if wanted not in saved or saved.replace("\r\n", "").count("\n"):
             raise Failure("saved.args lacks %r (or has bare line feeds):\n%s" % (wanted, saved))
@@ -313,9 +321,12 @@ def screenshot(platform, output):
         os.makedirs(folder)
         shutil.copyfile(platform.demo, os.path.join(folder, "kestrune-demo.scr"))
         shutil.copyfile(os.path.join(SOURCE_DIR, "demo", "README.TXT"), os.path.join(folder, "README.TXT"))
+        moon_icon(os.path.join(folder, "moon.ico"))
         write(os.path.join(folder, "demo.args"),
               "--main kestrune-demo.scr --main-name KDEMO.SCR\r\n--second README.TXT\r\n"
-              '--dialog "Installing Kestrune Demo..."\r\n-o KestruneDemoSetup.exe\r\n')
+              '--dialog "Installing Kestrune Demo..."\r\n--icon moon.ico\r\n'
+              '--product-name "Kestrune Demo" --product-version 1.0\r\n--company "Kestrune"\r\n'
+              '-o KestruneDemoSetup.exe\r\n')
         built_here.append(folder)
 
     built_here = []

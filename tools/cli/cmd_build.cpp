@@ -5,6 +5,7 @@
 #include "package/builtin_stub.h"
 #include "package/read.h"
 #include "package/report_text.h"
+#include "tools/args/build_options.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/commands.h"
 
@@ -55,17 +56,7 @@ const char BUILD_HELP[] =
     "cannot be packaged (nothing is written), 1 when a file cannot be read or\n"
     "OUT cannot be written.\n";
 
-const OptionSpec BUILD_OPTIONS[] = {
-    {"--stub", nullptr, "file"},       {"--main", nullptr, "file"},         {"--second", nullptr, "file"},
-    {"--extra", nullptr, "file"},      {"--main-name", nullptr, "name"},    {"--second-name", nullptr, "name"},
-    {"--extra-name", nullptr, "name"}, {"--main-parts", nullptr, "number"}, {"--stored", nullptr, nullptr},
-    {"--silent", nullptr, nullptr},    {"--best", nullptr, nullptr},        {"--confirm", nullptr, "text"},
-    {"--done", nullptr, "text"},       {"--failure", nullptr, "text"},      {"--bad-header", nullptr, "text"},
-    {"--dialog", nullptr, "text"},     {"--codepage", nullptr, "number"},   {"--output", "-o", "file"},
-    {"--icon", nullptr, "file"},       {"--product-name", nullptr, "text"}, {"--product-version", nullptr, "text"},
-    {"--company", nullptr, "text"},    {"--copyright", nullptr, "text"},    {"--description", nullptr, "text"},
-};
-const CommandSyntax BUILD = {"build", BUILD_HELP, BUILD_OPTIONS, sizeof BUILD_OPTIONS / sizeof BUILD_OPTIONS[0], 0, ""};
+const CommandSyntax BUILD = {"build", BUILD_HELP, BUILD_OPTIONS, BUILD_OPTION_COUNT, 0, ""};
 
 // The files a build reads and writes.
 struct BuildFiles {

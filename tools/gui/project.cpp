@@ -1,26 +1,10 @@
 #include "tools/gui/project.h"
 
+#include "tools/args/build_options.h"
 #include "tools/files/file_streams.h"
 #include "tools/files/system_files.h"
 
 namespace {
-
-// Every option of "kestrune-pack build", and those of builds that brand the
-// installer with an icon and version information.
-const OptionSpec PROJECT_OPTIONS[] = {
-    {"--stub", nullptr, "file"},         {"--main", nullptr, "file"},
-    {"--second", nullptr, "file"},       {"--extra", nullptr, "file"},
-    {"--main-name", nullptr, "name"},    {"--second-name", nullptr, "name"},
-    {"--extra-name", nullptr, "name"},   {"--main-parts", nullptr, "number"},
-    {"--stored", nullptr, nullptr},      {"--silent", nullptr, nullptr},
-    {"--best", nullptr, nullptr},        {"--confirm", nullptr, "text"},
-    {"--done", nullptr, "text"},         {"--failure", nullptr, "text"},
-    {"--bad-header", nullptr, "text"},   {"--dialog", nullptr, "text"},
-    {"--codepage", nullptr, "number"},   {"--icon", nullptr, "file"},
-    {"--product-name", nullptr, "text"}, {"--product-version", nullptr, "text"},
-    {"--company", nullptr, "text"},      {"--copyright", nullptr, "text"},
-    {"--description", nullptr, "text"},  {"--output", "-o", "file"},
-};
 
 // The optional texts of a project with their options, in the order a
 // project file lists them.
@@ -94,10 +78,10 @@ std::optional<std::string> given(const ParsedArguments &parsed, const char *opti
   return option_value(parsed, option);
 }
 
-}  // namespace
+// A project holds the options of "kestrune-pack build" and nothing else.
+const CommandSyntax PROJECT_SYNTAX = {"build", "", BUILD_OPTIONS, BUILD_OPTION_COUNT, 0, ""};
 
-const CommandSyntax PROJECT_SYNTAX = {"build", "", PROJECT_OPTIONS, sizeof PROJECT_OPTIONS / sizeof PROJECT_OPTIONS[0],
-                                      0,       ""};
+}  // namespace
 
 bool operator==(const Project &a, const Project &b) { return project_file_text(a, "") == project_file_text(b, ""); }
 

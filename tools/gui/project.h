@@ -31,10 +31,6 @@ struct Project {
 bool operator==(const Project &a, const Project &b);
 inline bool operator!=(const Project &a, const Project &b) { return !(a == b); }
 
-// The options "kestrune-pack build" takes that a project may hold: all of
-// them, with the icon and version options of builds that brand the installer.
-extern const CommandSyntax PROJECT_SYNTAX;
-
 // The project as build arguments, paths in or below folder (a project file's
 // folder, ending in its separator; "" for none) written relative to it.
 // Options left at their defaults are not written.
