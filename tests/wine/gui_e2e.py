@@ -153,16 +153,6 @@ def write(path, text):
     return path
 
 
-def linux_build(platform, project, output):
-    """The Linux kestrune-pack building the project (from another folder)."""
-    result = subprocess.run([platform.pack, "build", "@" + project, "-o", output], cwd="/",
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    if result.returncode != 0:
-        raise Failure("kestrune-pack build @%s: exit %d\n%s" %
-                      (project, result.returncode, result.stdout.decode(errors="replace")))
-    return read_file(output)
-
-
 def partials(folder):
     return [n for n in os.listdir(folder) if ".partial-" in n or ".previous-" in n]
 
@@ -173,16 +163,21 @@ def built(folder, name):
 
 
 def same_bytes(platform, folder, project, name):
-    window_made = read_file(os.path.join(folder, name))
-    # Under the same name: the version information holds it (OriginalFilename).
-    elsewhere = os.path.join(os.path.dirname(folder), "console")
-    os.makedirs(elsewhere, exist_ok=True)
-    console_made = linux_build(platform, project, os.path.join(elsewhere, name))
-    if window_made != console_made:
-        raise Failure("the window's %s (%d bytes) differs from kestrune-pack build @%s (%d bytes)"
-                      % (name, len(window_made), os.path.basename(project), len(console_made)))
-    return "the same %d bytes as kestrune-pack build @%s" % (len(window_made),
-                                                             os.path.basename(project))
+    """The Linux kestrune-pack builds the project, from another folder and
+    into another, under the same name (the version information holds it),
+    to the bytes the window wrote."""
+    console = os.path.join(os.path.dirname(folder), "console", name)
+    os.makedirs(os.path.dirname(console), exist_ok=True)
+    result = subprocess.run([platform.pack, "build", "@" + project, "-o", console], cwd="/",
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if result.returncode != 0:
+        raise Failure("kestrune-pack build @%s: exit %d\n%s" %
+                      (project, result.returncode, result.stdout.decode(errors="replace")))
+    made = read_file(os.path.join(folder, name))
+    if made != read_file(console):
+        raise Failure("the window's %s (%d bytes) differs from kestrune-pack build @%s"
+                      % (name, len(made), os.path.basename(project)))
+    return "the same %d bytes as kestrune-pack build @%s" % (len(made), os.path.basename(project))
 
 
 # --------------------------------------------------------------------------
@@ -294,10 +289,11 @@ def cancel(platform, work):
         running = packer.process.poll() is None
         packer.keys(main, "Escape")
         code = packer.exit_code()
-    if os.path.exists(os.path.join(folder, "Night Sky Setup.exe")) or not running or code != 0:
-        raise Failure("after the cancel: installer %s, window %s, exit %d" %
-                      (os.path.exists(os.path.join(folder, "Night Sky Setup.exe")),
-                       "open" if running else "gone", code))
+        boxes = packer.boxes()
+    made = os.path.exists(os.path.join(folder, "Night Sky Setup.exe"))
+    if made or not running or code != 0 or boxes:
+        raise Failure("after the cancel: installer %s, window %s, exit %d, message boxes %r" %
+                      (made, "open" if running else "gone", code, boxes))
     return "cancelled; nothing written"
 
 
