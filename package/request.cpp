@@ -5,8 +5,7 @@ namespace {
 PackageResult refuse(const std::string &why) { return PackageResult::fail(PACKAGE_REFUSED, why); }
 
 bool wants_version(const PackageRequest &request) {
-  return request.product_name || request.product_version || request.company || request.copyright ||
-         request.description;
+  return request.product_name || request.product_version || request.company || request.copyright || request.description;
 }
 
 }  // namespace
@@ -134,4 +133,3 @@ PackageResult branding_request(const PackageRequest &request, const std::string 
   }
   return {};
 }
-
