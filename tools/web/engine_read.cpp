@@ -114,9 +114,9 @@ bool extract_files(ByteSource &installer, const PackageReport &report, const std
   json.key("files").begin_array();
   for (const ExtractFile &file : files) {
     const uint64_t at = out.size();
-    for (size_t index : file.items) {
+    for (size_t item : file.items) {
       WorkerProgress progress("extract", file.size);
-      PackageResult written = write_payload_item(package_codec(), installer, report.items[index], sink, &progress);
+      PackageResult written = write_payload_item(package_codec(), installer, report.items[item], sink, &progress);
       if (!written.ok()) {
         *failed = written;
         return false;

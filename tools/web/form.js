@@ -38,6 +38,14 @@ const page = (() => {
     return given !== '' ? given : chosen[role] ? chosen[role].name : '';
   }
 
+  // The installer registers the saver by its 8.3 name, which the file
+  // system makes unless the name has that shape itself.
+  function aboutShortName(role, shortName) {
+    if (role === 'main')
+      return shortName ? `Registered as ${shortName}, its likely 8.3 name.` : 'An 8.3 name: registered as it is.';
+    return shortName ? `Its likely 8.3 name: ${shortName}.` : 'An 8.3 name already.';
+  }
+
   // The 8.3 form or the problem under each name, and the defaults that
   // follow from the main file's name.
   async function describeNames() {
@@ -51,8 +59,7 @@ const page = (() => {
       }
       const described = await kestrune.describeName(name, {codepage});
       about.classList.toggle('problem', Boolean(described.problem));
-      about.textContent = described.problem ? described.problem
-          : described.shortName ? `8.3 name: ${described.shortName}` : '8.3 name: the same';
+      about.textContent = described.problem || aboutShortName(role, described.shortName);
       if (role === 'main') {
         $('text-done').placeholder = described.doneText;
         $('output-name').placeholder = kestrune.installerName(name);

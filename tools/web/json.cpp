@@ -89,6 +89,6 @@ JsonWriter &JsonWriter::null() {
 
 JsonWriter &JsonWriter::lines(const std::vector<std::string> &texts) {
   begin_array();
-  for (const std::string &text : texts) value(text);
+  for (const std::string &line : texts) value(line);
   return end_array();
 }
