@@ -1,7 +1,8 @@
 // The page served from a static host (a server on the loopback address)
 // asks for nothing but itself while it builds and checks an installer, and
 // its Content-Security-Policy stops a request the page or its worker would
-// make.
+// make. Another page on the host uses its interface, as docs/web-page.md
+// says it can.
 'use strict';
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
@@ -17,13 +18,21 @@ let origin;
 let browser;
 
 before(async () => {
+  const page = fs.readFileSync(PAGE, 'utf8');
+  const element = (id) => page.match(new RegExp(`<script[^>]* id="${id}">[^]*?</script>`))[0];
+  const pages = {
+    '/kestrune-pack.html': page,
+    '/other.html': `<!DOCTYPE html><meta charset="utf-8"><title>Another page</title>
+      <meta http-equiv="Content-Security-Policy" content="script-src 'unsafe-inline' 'wasm-unsafe-eval'; worker-src blob:">
+      ${element('kestrune-engine')}${element('kestrune-api')}`,
+  };
   server = http.createServer((request, response) => {
     served.push(request.url);
-    if (request.url !== '/kestrune-pack.html') {
+    if (!pages[request.url]) {
       response.writeHead(404).end();
       return;
     }
-    response.writeHead(200, {'Content-Type': 'text/html; charset=utf-8'}).end(fs.readFileSync(PAGE));
+    response.writeHead(200, {'Content-Type': 'text/html; charset=utf-8'}).end(pages[request.url]);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   origin = `http://127.0.0.1:${server.address().port}`;
@@ -68,4 +77,18 @@ test('the page and its worker cannot reach the network', async () => {
   const fromWorker = await worker.evaluate(attempt, `${origin}/from-worker`);
   assert.deepEqual([fromPage, fromWorker], ['blocked', 'blocked']);
   assert.deepEqual(served.filter((url) => url.startsWith('/from-')), []);
+});
+
+test('another page uses the interface, with its scripts or the page in a frame', async () => {
+  const page = await browser.newPage();
+  await page.goto(`${origin}/other.html`);
+  const sound = await page.evaluate(async (page) => {
+    const options = {main: new File(['a screen saver'], 'A.SCR'), second: new File(['a readme'], 'README.TXT')};
+    const frame = document.createElement('iframe');
+    frame.src = page;
+    await new Promise((resolve) => frame.addEventListener('load', resolve) || document.body.append(frame));
+    const built = [await kestrune.build(options), await frame.contentWindow.kestrune.build(options)];
+    return Promise.all(built.map(async (bytes) => (await kestrune.verify(bytes)).sound));
+  }, `${origin}/kestrune-pack.html`);
+  assert.deepEqual(sound, [true, true]);
 });

@@ -59,10 +59,12 @@ const kestrune = (() => {
     });
   }
 
-  // A Uint8Array, ArrayBuffer, Blob or File as a Uint8Array of its own.
+  // A Uint8Array, ArrayBuffer, Blob or File as a Uint8Array of its own. By
+  // their tags, not instanceof: those of another frame count too.
   async function bytesOf(data, what) {
-    if (data instanceof Blob) return new Uint8Array(await data.arrayBuffer());
-    if (data instanceof ArrayBuffer) return new Uint8Array(data.slice(0));
+    const tag = Object.prototype.toString.call(data);
+    if (tag === '[object Blob]' || tag === '[object File]') return new Uint8Array(await data.arrayBuffer());
+    if (tag === '[object ArrayBuffer]') return new Uint8Array(data.slice(0));
     if (ArrayBuffer.isView(data)) return new Uint8Array(data.buffer.slice(data.byteOffset, data.byteOffset + data.byteLength));
     throw failure(`${what}: not bytes (a Uint8Array, ArrayBuffer, Blob or File)`, 'refused');
   }

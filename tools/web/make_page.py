@@ -11,7 +11,7 @@ import base64
 import re
 import sys
 
-PAGE_SCRIPTS = ["api.js", "form.js", "form_check.js"]
+FORM_SCRIPTS = ["form.js", "form_check.js"]
 
 
 def read(path):
@@ -45,12 +45,15 @@ def main():
         f'const KESTRUNE_WASM = "{wasm}";',
         inline_script(read(source + "worker.js"), "worker.js"),
     ])
-    scripts = "\n".join(inline_script(read(source + name), name) for name in PAGE_SCRIPTS)
+    form = "\n".join(inline_script(read(source + name), name) for name in FORM_SCRIPTS)
     parts = {
         "<!--style-->": "<style>\n" + read(source + "page.css") + "</style>",
         # Not run by the page itself: api.js starts it as the worker's script.
         "<!--engine-->": '<script type="text/plain" id="kestrune-engine">\n' + engine + "\n</script>",
-        "<!--scripts-->": "<script>\n" + scripts + "</script>",
+        # The interface in an element of its own: another page takes it and
+        # the engine as they are (docs/web-page.md).
+        "<!--scripts-->": '<script id="kestrune-api">\n' + inline_script(read(source + "api.js"), "api.js") +
+        "</script>\n<script>\n" + form + "</script>",
     }
     page = read(source + "page.html").replace("@VERSION@", args.version)
     for marker, text in parts.items():
