@@ -5,6 +5,7 @@
 #   build/<host>/windows-i686/stub/kestrune.exe          the product
 #   build/<host>/windows-i686/demo/kestrune-demo.scr
 #   build/<host>/windows-i686/tools/kestrune-pack.exe
+#   build/<host>/windows-i686/tests/branding_probe.exe   for the Wine tests
 #   build/<host>/windows-x86_64/...                      the same, 64-bit,
 #     for end-to-end tests on machines that cannot run 32-bit code
 # Sets KESTRUNE_WINDOWS_DIRS to the list of "arch=binary dir" pairs built, and
@@ -45,6 +46,7 @@ foreach(arch i686 x86_64)
       ${builtin_stub_args}
     DEPENDS ${builtin_stub_depends}
     BUILD_BYPRODUCTS ${dir}/stub/kestrune.exe ${dir}/demo/kestrune-demo.scr ${dir}/tools/kestrune-pack.exe
+      ${dir}/tests/branding_probe.exe
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     USES_TERMINAL_BUILD ON)

@@ -45,6 +45,13 @@ int is_name_character(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
+// 1 when the first length bytes of a and b are the same, letters folded.
+int folded_prefix_equal(const char *a, const char *b, int32_t length) {
+  for (int32_t i = 0; i < length; ++i)
+    if (fold_letter(static_cast<uint8_t>(a[i])) != fold_letter(static_cast<uint8_t>(b[i]))) return 0;
+  return 1;
+}
+
 }  // namespace
 
 FileNameFault file_name_fault(const char *name) {
@@ -67,10 +74,13 @@ FileNameFault file_name_fault(const char *name) {
 
 int file_names_clash(const char *a, const char *b) {
   const int32_t length = length_without_trailing(a);
-  if (length_without_trailing(b) != length) return 0;
-  for (int32_t i = 0; i < length; ++i)
-    if (fold_letter(static_cast<uint8_t>(a[i])) != fold_letter(static_cast<uint8_t>(b[i]))) return 0;
-  return 1;
+  return length_without_trailing(b) == length && folded_prefix_equal(a, b, length);
+}
+
+int text_equal_folded(const char *a, const char *b) {
+  int32_t length = 0;
+  while (a[length] != 0 && b[length] != 0) ++length;
+  return a[length] == b[length] && folded_prefix_equal(a, b, length);
 }
 
 int file_name_has_short_shape(const char *name) {

@@ -34,6 +34,10 @@ FileNameFault file_name_fault(const char *name);
 // which knows the code page, also folds the letters elsewhere in it.
 int file_names_clash(const char *a, const char *b);
 
+// 1 when a and b hold the same text with letters folded as file_names_clash
+// folds them: the one case-folded comparison of the installer and the tools.
+int text_equal_folded(const char *a, const char *b);
+
 // 1 when name has the 8.3 shape the installer registers as it is: at most 8
 // name characters (letters, digits, '_'), optionally one separator (any
 // other character from '.' to 0x7F: the dot, but also '/', ':', '~' and the

@@ -10,18 +10,3 @@ void unscramble_config(void) {
   for (int32_t slot = FIRST_TEXT_SLOT; slot < END_OF_TEXT_SLOTS; slot += TEXT_SLOT_SIZE)
     record_text(&install_config, slot)[TEXT_SLOT_SIZE - 1] = 0;
 }
-
-#ifndef _WIN32
-#include <string.h>
-
-#include "installer/install.h"
-#include "installer/output_files.h"
-
-void installer_reset_for_tests(const uint8_t *scrambled_record) {
-  install_config = scrambled_unfilled_record();
-  if (scrambled_record) memcpy(&install_config, scrambled_record, CONFIG_SIZE);
-  output_file = INVALID_HANDLE_VALUE;
-  one_message_left = 1;
-  installed = 0;
-}
-#endif

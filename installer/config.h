@@ -15,11 +15,3 @@ extern InstallConfig install_config;
 void unscramble_config(void);
 
 inline int config_flag(uint32_t flag) { return (install_config.flags & flag) != 0; }
-
-#ifndef _WIN32
-// Host builds only: the installer's process-wide values as a new process
-// finds them, with the record image replaced by the 640 scrambled bytes at
-// scrambled_record (the unfilled record when null), as the package tool would
-// have written them into the stub. The dialog's values: ui_reset_for_tests.
-void installer_reset_for_tests(const uint8_t *scrambled_record);
-#endif

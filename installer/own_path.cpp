@@ -1,5 +1,6 @@
 #include "installer/own_path.h"
 
+#include "format/file_name.h"
 #include "installer/text.h"
 #include "platform/win32.h"
 
@@ -21,7 +22,7 @@ const char *own_path_with_exe(void) {
   own_path[0] = 0;
   if (argv0 == NULL) return own_path;
   int32_t end = text_append(own_path, 0, OWN_PATH_SIZE, argv0);
-  if (end > 4 && !text_equal_ignore_case(own_path + end - 4, ".exe"))
+  if (end > 4 && !text_equal_folded(own_path + end - 4, ".exe"))
     end = text_append(own_path, end, OWN_PATH_SIZE, ".exe");
   if (end < 0) own_path[0] = 0;
   return own_path;

@@ -20,8 +20,6 @@ inline int32_t text_append(char *out, int32_t at, int32_t out_size, const char *
   }
 }
 
-inline char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // 1 when a and b hold the same text, case-sensitively.
 inline int text_equal(const char *a, const char *b) {
   while (*a != 0 && *a == *b) {
@@ -29,13 +27,4 @@ inline int text_equal(const char *a, const char *b) {
     ++b;
   }
   return *a == *b;
-}
-
-// 1 when a and b hold the same text with ASCII letters folded.
-inline int text_equal_ignore_case(const char *a, const char *b) {
-  while (*a != 0 && ascii_lower(*a) == ascii_lower(*b)) {
-    ++a;
-    ++b;
-  }
-  return ascii_lower(*a) == ascii_lower(*b);
 }

@@ -2,11 +2,15 @@
 
 #include <string.h>
 
+#include <memory>
 #include <new>
 
+#include "codec/common/byte_order.h"
 #include "format/crc32.h"
 #include "format/payload.h"
 #include "format/seal.h"
+#include "package/branding.h"
+#include "package/pe_image.h"
 #include "package/stub_image.h"
 
 namespace {
@@ -69,9 +73,6 @@ PackageResult convert_texts(const PackageRequest &request, RecordTexts *texts) {
 // The checks of the options that belong together, each made here once.
 PackageResult check_shape(const PackageRequest &request, std::vector<uint64_t> *parts) {
   if (!request.stub) return refuse("no stub given");
-  if (request.icon || request.product_name || request.product_version || request.company || request.copyright ||
-      request.description)
-    return refuse("icons and version information are not written yet");
   if (!request.main.source || !request.second.source) return refuse("--main and --second are both needed");
   if (request.main_parts < 1 || request.main_parts > 3) return refuse("--main-parts must be 1, 2 or 3");
   if (request.stored && request.main_parts != 1)
@@ -136,12 +137,36 @@ std::vector<std::string> notes_for(const PackageRequest &request) {
   return notes;
 }
 
-// The payload on its way to the sink, with its length and CRC-32 for the seal.
+// The PE checksum of a whole file, taken as its bytes go by: the file's
+// 16-bit little-endian words added with their carries folded back in, the
+// CheckSum field left out, and the file's length added.
+class FileChecksum {
+ public:
+  explicit FileChecksum(uint64_t field) : field_(field) {}
+  void add(const uint8_t *data, size_t count, uint64_t at) {
+    for (size_t i = 0; i < count; ++i, ++at)
+      if (at < field_ || at >= field_ + 4) sum_ += static_cast<uint64_t>(data[i]) << (8 * (at & 1));
+  }
+  uint32_t value(uint64_t length) const {
+    uint64_t sum = sum_;
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<uint32_t>(sum + length);
+  }
+
+ private:
+  uint64_t field_;
+  uint64_t sum_ = 0;
+};
+
+// The payload on its way to the sink, with its length and CRC-32 for the
+// seal, and the file's checksum where one is kept.
 class SealingSink : public ByteSink {
  public:
-  explicit SealingSink(ByteSink &out) : out_(out) {}
+  SealingSink(ByteSink &out, uint64_t payload_offset, FileChecksum *checksum)
+      : out_(out), payload_offset_(payload_offset), checksum_(checksum) {}
   bool write(const void *data, size_t count) override {
     crc = crc32_update(crc, data, static_cast<int32_t>(count));
+    if (checksum_) checksum_->add(static_cast<const uint8_t *>(data), count, payload_offset_ + length);
     length += count;
     return out_.write(data, count);
   }
@@ -152,6 +177,8 @@ class SealingSink : public ByteSink {
 
  private:
   ByteSink &out_;
+  uint64_t payload_offset_;
+  FileChecksum *checksum_;
 };
 
 // One stored file: its bytes scrambled with its key, in chunks.
@@ -215,6 +242,50 @@ PackageResult write_payload(const PackageRequest &request, StreamCodec &codec, c
   return {};
 }
 
+bool wants_version(const PackageRequest &request) {
+  return request.product_name || request.product_version || request.company || request.copyright || request.description;
+}
+
+// The author's icon and version information, in the record's code page.
+PackageResult branding_request(const PackageRequest &request, const std::string &main_name, BrandingRequest *brand) {
+  if (request.icon) {
+    if (request.icon->size() > MAX_ICON_SOURCE)
+      return refuse("--icon: " + std::to_string(request.icon->size()) + " bytes; an icon file or program of at most " +
+                    std::to_string(MAX_ICON_SOURCE >> 20) + " MiB is taken");
+    brand->has_icon = true;
+    brand->icon.resize(static_cast<size_t>(request.icon->size()));
+    if (!request.icon->read_exactly(0, brand->icon.data(), brand->icon.size()))
+      return PackageResult::fail(PACKAGE_DAMAGED, "--icon: reading failed: " + request.icon->error());
+  }
+  if (!wants_version(request)) return {};
+  brand->has_version = true;
+  VersionFields &fields = brand->version;
+  fields.codepage = request.codepage;
+  struct Text {
+    const char *option;
+    const std::optional<std::string> *given;
+    std::string *out;
+  } list[] = {{"--product-name", &request.product_name, &fields.product_name},
+              {"--product-version", &request.product_version, &fields.product_version},
+              {"--company", &request.company, &fields.company},
+              {"--copyright", &request.copyright, &fields.copyright},
+              {"--description", &request.description, &fields.description}};
+  std::string error;
+  for (const Text &text : list)
+    if (*text.given &&
+        !text_in_codepage(**text.given, request.text_form, request.codepage, text.option, text.out, &error))
+      return refuse(error);
+  if (!request.description) fields.description = display_name(main_name) + " Setup";
+  if (!text_in_codepage(request.output_name, request.text_form, request.codepage, "-o", &fields.original_file_name,
+                        &error))
+    return refuse(error);
+  if (!fields.product_version.empty()) {
+    VersionNumber number = parse_version_number(fields.product_version);
+    if (!number.ok) return refuse("--product-version " + fields.product_version + ": " + number.problem);
+  }
+  return {};
+}
+
 // The stub, checked to be an unfilled one, in *stub.
 PackageResult take_stub(ByteSource &source, std::vector<uint8_t> *stub, StubImage *image) {
   PackageResult read = read_stub_image(source, stub, image);
@@ -239,8 +310,19 @@ BuildOutcome build(const PackageRequest &request, StreamCodec &codec, ByteSink &
   if (outcome.result.ok()) outcome.result = convert_names(request, &texts);
   if (outcome.result.ok()) outcome.result = convert_texts(request, &texts);
   if (outcome.result.ok()) outcome.result = take_stub(*request.stub, &stub, &image);
+  BrandingRequest brand;
+  if (outcome.result.ok()) outcome.result = branding_request(request, texts.names[0], &brand);
   if (!outcome.result.ok()) return outcome;
   outcome.notes = notes_for(request);
+  if (brand.has_icon || brand.has_version) {
+    Branding branded = brand_stub(stub, brand);
+    if (!branded.ok) {
+      outcome.result = refuse(branded.problem);
+      return outcome;
+    }
+    stub = branded.stub;  // only the resource section, the image's last, changed: the record stays put
+    outcome.notes.insert(outcome.notes.end(), branded.notes.begin(), branded.notes.end());
+  }
 
   InstallConfig record = fill_record(request, texts, parts, stub.size());
   write_stored_record(&record, stub.data() + image.record_offset);
@@ -248,7 +330,13 @@ BuildOutcome build(const PackageRequest &request, StreamCodec &codec, ByteSink &
     outcome.result = PackageResult::fail(PACKAGE_DAMAGED, "write failed: " + out.error());
     return outcome;
   }
-  SealingSink payload(out);
+  // A branded stub carries a checksum of itself; the finished installer gets
+  // one of the whole file. (A plain stub's stays as the linker wrote it.)
+  const PeParse pe = parse_pe_image(stub.data(), stub.size(), stub.size());
+  const bool branded = brand.has_icon || brand.has_version;
+  std::unique_ptr<FileChecksum> checksum;
+  if (branded && pe.ok && pe.image.checksum != 0) checksum.reset(new FileChecksum(pe.image.checksum_offset));
+  SealingSink payload(out, stub.size(), checksum.get());
   outcome.result = write_payload(request, codec, record, parts, payload, progress);
   if (!outcome.result.ok()) return outcome;
   outcome.size = stub.size() + payload.length;
@@ -261,8 +349,18 @@ BuildOutcome build(const PackageRequest &request, StreamCodec &codec, ByteSink &
   record_to_bytes(&record, plain);
   seal_plain_record(plain, static_cast<uint32_t>(payload.length), payload.crc);
   xor_buffer(plain, CONFIG_SIZE, CONFIG_KEY);
-  if (!out.write_at(image.record_offset, plain, CONFIG_SIZE))
+  if (!out.write_at(image.record_offset, plain, CONFIG_SIZE)) {
     outcome.result = PackageResult::fail(PACKAGE_DAMAGED, "write failed: " + out.error());
+    return outcome;
+  }
+  if (checksum) {
+    memcpy(stub.data() + image.record_offset, plain, CONFIG_SIZE);
+    checksum->add(stub.data(), stub.size(), 0);
+    uint8_t field[4];
+    write_le32(field, checksum->value(outcome.size));
+    if (!out.write_at(pe.image.checksum_offset, field, sizeof field))
+      outcome.result = PackageResult::fail(PACKAGE_DAMAGED, "write failed: " + out.error());
+  }
   return outcome;
 }
 

@@ -39,7 +39,9 @@ struct PackageRequest {
   TextForm text_form = TEXT_UTF8;
   // What Explorer shows of the installer: an icon (an .ico file, or a
   // program whose first icon group is taken) and version information,
-  // written only when one of these is given. Texts as the others.
+  // written only when one of these is given (FileDescription "<Name> Setup"
+  // unless described, OriginalFilename the output's name). Texts as the
+  // others; the product version is N[.N[.N[.N]]].
   ByteSource *icon = nullptr;
   std::optional<std::string> product_name, product_version, company, copyright, description;
   std::string output_name;  // the installer's file name, for OriginalFilename
@@ -63,5 +65,6 @@ BuildOutcome build_package(const PackageRequest &request, StreamCodec &codec, By
 std::vector<uint64_t> split_main_file(uint64_t size, int parts);
 
 // The largest file a package can carry, and the largest package: sizes and
-// offsets are signed 32-bit in the stub.
-enum : uint64_t { MAX_PACKAGE_SIZE = 0x7FFFFFFF };
+// offsets are signed 32-bit in the stub. An icon is taken from a file of at
+// most MAX_ICON_SOURCE bytes, read whole.
+enum : uint64_t { MAX_PACKAGE_SIZE = 0x7FFFFFFF, MAX_ICON_SOURCE = 16u << 20 };

@@ -1,3 +1,4 @@
+#include "package/codepage.h"
 #include "package/names.h"
 #include "package/read.h"
 
@@ -46,9 +47,10 @@ PackageResult plan_extraction(const PackageReport &report, bool force, std::vect
   for (Candidate &candidate : candidates(report)) {
     for (const ExtractFile &taken : *files)
       if (candidate.problem.empty() && names_are_one_file(taken.name, candidate.file.name, report.codepage))
-        candidate.problem = "it is one file with " + taken.name;
+        candidate.problem = "it is one file with \"" + codepage_to_utf8(taken.name, report.codepage) + "\"";
     if (!candidate.problem.empty()) {
-      warnings->push_back("not extracting \"" + candidate.file.name + "\": " + candidate.problem);
+      warnings->push_back("not extracting \"" + codepage_to_utf8(candidate.file.name, report.codepage) +
+                          "\": " + candidate.problem);
       continue;
     }
     files->push_back(candidate.file);

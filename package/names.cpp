@@ -8,8 +8,7 @@
 const char DEFAULT_FAILURE_TEXT[] = "The screen saver could not be installed.";
 const char DEFAULT_BAD_HEADER_TEXT[] = "This installer is damaged.";
 
-std::string default_done_text(const std::string &main_name) {
-  static const char TAIL[] = " is now your screen saver.";
+std::string display_name(const std::string &main_name) {
   size_t dot = main_name.rfind('.');
   std::string name = dot != std::string::npos && dot > 0 ? main_name.substr(0, dot) : main_name;
   bool has_upper = false, has_lower = false;
@@ -22,6 +21,12 @@ std::string default_done_text(const std::string &main_name) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
   }
+  return name;
+}
+
+std::string default_done_text(const std::string &main_name) {
+  static const char TAIL[] = " is now your screen saver.";
+  std::string name = display_name(main_name);
   size_t room = TEXT_SLOT_SIZE - 1 - (sizeof TAIL - 1);
   if (name.size() > room) name.resize(room);
   while (!name.empty() && name.back() == ' ') name.pop_back();

@@ -13,11 +13,13 @@
 extern const char DEFAULT_FAILURE_TEXT[];     // "The screen saver could not be installed."
 extern const char DEFAULT_BAD_HEADER_TEXT[];  // "This installer is damaged."
 
-// "<Name> is now your screen saver." for the main file's installed name:
-// Name is the name without its extension, written as a word when it is all
-// capitals or all small letters (STARFIELD.SCR and starfield.scr give
-// "Starfield"), kept as it is when it mixes both, and cut so that the text
-// fits its slot. The name is in the record's code page.
+// The saver's name as the texts call it: the main file's installed name
+// without its extension, written as a word when it is all capitals or all
+// small letters (STARFIELD.SCR and starfield.scr give "Starfield"), kept as
+// it is when it mixes both. In the record's code page.
+std::string display_name(const std::string &main_name);
+
+// "<Name> is now your screen saver.", cut so that the text fits its slot.
 std::string default_done_text(const std::string &main_name);
 
 // nullptr when name is a plain file name (format/file_name.h); otherwise why

@@ -149,6 +149,8 @@ void read_record(ByteSource &source, StreamCodec &codec, int codepage, Progress 
   if (report->payload_offset != report->image.image_end)
     report->problems.push_back("payload_offset " + std::to_string(report->payload_offset) +
                                " is not where the stub's image ends (" + std::to_string(report->image.image_end) + ")");
+  report->branding = read_branding(image.data(), image.size());
+  if (!report->branding.ok) report->problems.push_back("resources: " + report->branding.problem);
   for (int32_t i = 0; i < count; ++i) {
     ItemCheck check;
     check.item = items[i];

@@ -11,6 +11,7 @@
 #include "format/payload.h"
 #include "format/record.h"
 #include "format/seal.h"
+#include "package/branding.h"
 #include "package/codec.h"
 #include "package/io.h"
 #include "package/stub_image.h"
@@ -49,9 +50,10 @@ struct PackageReport {
   uint64_t payload_end = 0;      // first byte after the last item (when all ok)
   SealCheck seal = {};           // the whole-installer check
   bool names_distinct = true;    // no two files the record creates are one file
+  BrandingReport branding;       // the icon and version information the image carries
   // One line for each reason the installer would not install exactly as its
-  // record says, in this order: the image, the header check, the seal,
-  // texts without their zero, names, items.
+  // record says: the header check, texts without their zero, names, the
+  // seal, where the payload starts, the resources, items.
   std::vector<std::string> problems;
 
   bool sound() const { return kind == KIND_PACKAGE && problems.empty(); }

@@ -20,6 +20,23 @@ std::string printed(const char *format, ...) {
   return line;
 }
 
+std::string quote(const std::string &text, int codepage, bool utf8) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if ((c >= 0x20 && c < 0x7F) || (utf8 && c >= 0x80)) {
+      out += static_cast<char>(c);
+    } else if (c >= 0xA0 && codepage_known(codepage)) {
+      out += codepage_to_utf8(std::string(1, static_cast<char>(c)), codepage);
+    } else {
+      out += printed("\\x%02X", c);
+    }
+  }
+  return out + "\"";
+}
+
 // The width text takes on a terminal (UTF-8: one column per character).
 size_t columns(const std::string &text) {
   size_t n = 0;
@@ -101,6 +118,25 @@ void payload_lines(const PackageReport &report, std::vector<std::string> *lines)
                              static_cast<unsigned long long>(report.file_size - report.payload_end)));
 }
 
+void branding_lines(const BrandingReport &branding, std::vector<std::string> *lines) {
+  if (!branding.has_icon_group) {
+    lines->push_back("icon: no icon group 1020");
+  } else {
+    const size_t count = branding.icon_images.size();
+    lines->push_back(
+        printed("icon: group 1020, %llu image%s", static_cast<unsigned long long>(count), count == 1 ? "" : "s"));
+    for (const IconGroupEntry &entry : branding.icon_images) lines->push_back("  " + describe_icon_entry(entry));
+  }
+  if (!branding.has_version) {
+    lines->push_back("version information: none");
+    return;
+  }
+  lines->push_back("version information: " + version_number_text(branding.version.file_version) + ", strings " +
+                   branding.version.table_key);
+  for (const VersionString &entry : branding.version.strings)
+    lines->push_back(printed("  %-18s ", entry.key.c_str()) + quoted_utf8(entry.value));
+}
+
 }  // namespace
 
 std::string describe_seal(const SealCheck &check) {
@@ -125,22 +161,9 @@ std::string with_commas(uint64_t value) {
   return out;
 }
 
-std::string quoted(const std::string &text, int codepage) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else if (c >= 0xA0 && codepage_known(codepage)) {
-      out += codepage_to_utf8(std::string(1, static_cast<char>(c)), codepage);
-    } else {
-      out += printed("\\x%02X", c);
-    }
-  }
-  return out + "\"";
-}
+std::string quoted(const std::string &text, int codepage) { return quote(text, codepage, false); }
+
+std::string quoted_utf8(const std::string &text) { return quote(text, 0, true); }
 
 std::vector<std::string> build_summary(const std::string &output, const PackageReport &report, int codepage) {
   std::vector<std::string> lines;
@@ -198,6 +221,7 @@ std::vector<std::string> inspect_listing(const std::string &file, const PackageR
   if (report.kind == KIND_PACKAGE) {
     payload_lines(report, &lines);
     lines.push_back(describe_seal(report.seal));
+    branding_lines(report.branding, &lines);
   }
   if (report.problems.empty()) {
     lines.push_back("problems: none");

@@ -20,6 +20,8 @@ std::string with_commas(uint64_t value);
 // text as printable ASCII in double quotes: the code page's characters as
 // UTF-8 when codepage is one the library knows (0: \xNN escapes instead).
 std::string quoted(const std::string &text, int codepage);
+// UTF-8 text in double quotes, escaped the same way.
+std::string quoted_utf8(const std::string &text);
 
 // What went into a freshly built installer, read back from its bytes: the
 // installer, each file with its installed name and its size before and after

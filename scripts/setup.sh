@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, only when it is missing.
-#   scripts/setup.sh host     compilers, CMake, GoogleTest, Benchmark, zlib
+#   scripts/setup.sh host     compilers, CMake, GoogleTest, Benchmark, zlib,
+#                             clang-format and ctags for the style checks
 #   scripts/setup.sh windows  + mingw-w64 (i686, and x86_64 for the Wine tests
 #                             on machines that cannot run 32-bit code),
-#                             Wine 32/64-bit, Xvfb, xdotool, and what CPack
+#                             Wine 32/64-bit, Xvfb, xdotool, icoutils (the
+#                             branded stub's check), and what CPack
 #                             needs for the .deb (dpkg-dev, file)
 #   scripts/setup.sh docs     + ImageMagick (the progress dialog screenshot)
 #   scripts/setup.sh web      Emscripten (the web page), Chromium and, into
@@ -16,14 +18,15 @@ need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 want() { for p in "$@"; do have "$p" || need+=("$p"); done; }
 
-want build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang python3
+want build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang python3 \
+  clang-format-14 universal-ctags
 if [ "$what" = windows ] || [ "$what" = docs ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
     rm -f /var/lib/apt/lists/lock
     updated=0
   fi
-  want g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 wine wine32:i386 wine64 xvfb xdotool osslsigncode openssl \
+  want g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 wine wine32:i386 wine64 xvfb xdotool osslsigncode openssl icoutils \
     dpkg-dev file
 fi
 if [ "$what" = docs ]; then

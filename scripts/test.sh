@@ -10,12 +10,16 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh windows
 scripts/setup.sh web
 scripts/format.sh
+scripts/check_sizes.py
 
 started=$SECONDS
 jobs=$(nproc)
 cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/host -j "$jobs"
 ctest --test-dir build/host --output-on-failure -j "$jobs"
+# ctest runs each test on its own; once more each program whole, so that
+# tests that depend on their order show.
+scripts/run_suites.py build/host
 host_done=$SECONDS
 
 scripts/release.sh
@@ -54,6 +58,7 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_S
   -DKESTRUNE_BUILD_BENCH=OFF -DKESTRUNE_BUILD_WINDOWS=OFF >/dev/null
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE slow
+scripts/run_suites.py build/asan
 
 asan_done=$SECONDS
 

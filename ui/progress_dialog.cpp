@@ -8,17 +8,11 @@
 #include "ui/resource_ids.h"
 
 int32_t start_pending = 1;
+ProgressDialogState progress_dialog_state = {NULL, 0, PROGRESS_KIB_SHIFT};
 
 namespace {
 
-enum { KIB_SHIFT = 10, BAR_MAXIMUM = 0xFFFF };
-
-HWND dialog_window;
-// Bytes written so far; 64 bits, since the five 32-bit sizes add up past 4 GiB.
-uint64_t progress_total;
-// The bar counts KiB, or larger units where the total in KiB would not fit
-// the control's 16-bit range: 2^progress_shift bytes per step.
-uint32_t progress_shift = KIB_SHIFT;
+enum { BAR_MAXIMUM = 0xFFFF };
 
 void centre_on_desktop(HWND dialog) {
   RECT desktop, own;
@@ -35,10 +29,12 @@ void centre_on_desktop(HWND dialog) {
 void set_progress_range(HWND dialog) {
   const uint64_t total = uint64_t{install_config.main_size} + install_config.main_part2_size +
                          install_config.main_part3_size + install_config.second_size + install_config.extra_size;
-  progress_shift = KIB_SHIFT;
-  while ((total >> progress_shift) > BAR_MAXIMUM) ++progress_shift;
+  // KiB, or larger steps where the total in KiB would not fit the control.
+  uint32_t &shift = progress_dialog_state.step_shift;
+  shift = PROGRESS_KIB_SHIFT;
+  while ((total >> shift) > BAR_MAXIMUM) ++shift;
   SendMessageA(GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_SETRANGE, 0,
-               MAKELPARAM(0, static_cast<uint32_t>(total >> progress_shift)));
+               MAKELPARAM(0, static_cast<uint32_t>(total >> shift)));
 }
 
 }  // namespace
@@ -46,7 +42,7 @@ void set_progress_range(HWND dialog) {
 INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
-      dialog_window = dialog;
+      progress_dialog_state.window = dialog;
       centre_on_desktop(dialog);
       SetWindowTextA(GetDlgItem(dialog, IDC_PROGRESS_TEXT), install_config.dialog_text);
       set_progress_range(dialog);
@@ -71,24 +67,15 @@ INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM)
 }
 
 void end_progress_dialog(void) {
-  if (dialog_window == NULL) return;
-  if (!config_flag(FLAG_SILENT)) SetForegroundWindow(dialog_window);
-  EndDialog(dialog_window, 1);
-  dialog_window = NULL;
+  if (progress_dialog_state.window == NULL) return;
+  if (!config_flag(FLAG_SILENT)) SetForegroundWindow(progress_dialog_state.window);
+  EndDialog(progress_dialog_state.window, 1);
+  progress_dialog_state.window = NULL;
 }
 
 void report_progress(int32_t count) {
-  if (count > 0) progress_total += static_cast<uint32_t>(count);
-  SendMessageA(GetDlgItem(dialog_window, IDC_PROGRESS_BAR), PBM_SETPOS,
-               static_cast<WPARAM>(progress_total >> progress_shift), 0);
+  ProgressDialogState &state = progress_dialog_state;
+  if (count > 0) state.bytes_written += static_cast<uint32_t>(count);
+  SendMessageA(GetDlgItem(state.window, IDC_PROGRESS_BAR), PBM_SETPOS,
+               static_cast<WPARAM>(state.bytes_written >> state.step_shift), 0);
 }
-
-#ifndef _WIN32
-void ui_reset_for_tests(void) {
-  start_pending = 1;
-  dialog_window = NULL;
-  progress_total = 0;
-  progress_shift = KIB_SHIFT;
-  pump_reset_for_tests();
-}
-#endif

@@ -17,8 +17,12 @@ extern int32_t start_pending;
 // WM_INITDIALOG.
 INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
-#ifndef _WIN32
-// Host builds only: the dialog's and the pump's process-wide values as a new
-// process finds them.
-void ui_reset_for_tests(void);
-#endif
+// The dialog's process-wide values, as a new process finds them: no dialog
+// open, nothing written yet, the bar in KiB.
+struct ProgressDialogState {
+  HWND window;             // the open progress dialog, or NULL
+  uint64_t bytes_written;  // 64 bits: the five 32-bit sizes add up past 4 GiB
+  uint32_t step_shift;     // the bar counts 2^step_shift bytes a step
+};
+enum { PROGRESS_KIB_SHIFT = 10 };
+extern ProgressDialogState progress_dialog_state;

@@ -10,9 +10,9 @@ namespace {
 
 enum { DRAIN_EVERY_MASK = 127, PAINTS_THAT_END_A_DRAIN = 3 };
 
-uint32_t pump_counter;
-
 }  // namespace
+
+uint32_t pump_counter;
 
 void pump_messages(void) {
   if ((++pump_counter & DRAIN_EVERY_MASK) != 0) return;
@@ -30,7 +30,3 @@ void pump_messages(void) {
     DispatchMessageA(&msg);
   }
 }
-
-#ifndef _WIN32
-void pump_reset_for_tests(void) { pump_counter = 0; }
-#endif

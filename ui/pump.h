@@ -2,7 +2,7 @@
 // (pump_messages, declared by the codec's seam in codec/stream_io.h).
 #pragma once
 
-#ifndef _WIN32
-// Host builds only: the pump's call counter as at process start.
-void pump_reset_for_tests(void);
-#endif
+#include <stdint.h>
+
+// The number of pump_messages calls, for its cadence: 0 at process start.
+extern uint32_t pump_counter;

@@ -1,6 +1,9 @@
 // Stored payloads and the output files every mode shares: chunking, the
 // Windows directory, the Display Properties retry, and the faults a stored
 // install must not turn into a reported success.
+#include <string.h>
+
+#include "codec/common/byte_order.h"
 #include "platform/win32.h"
 #include "tests/installer/installer_test.h"
 
@@ -31,6 +34,36 @@ TEST_F(StoredTest, CopiesEachFileInChunksOf16384) {
     EXPECT_EQ(call.disposition, DWORD(CREATE_ALWAYS));
     EXPECT_EQ(call.attributes, FILE_ATTRIBUTE_NORMAL);
   }
+}
+
+// A package written out by hand from the documented layout and keys
+// (docs/package-format.md), not by the package library: if the builder and
+// the installer ever agreed on a wrong key or order, this still tells.
+TEST_F(StoredTest, InstallsAPackageWrittenOutByHand) {
+  const Bytes extra = sample_bytes(300, 7), main = sample_bytes(5000, 8), second = sample_bytes(700, 9);
+  Bytes image = stand_in_stub(1024, 100);
+  const size_t record = 1024, payload = image.size();
+  uint8_t plain[640] = {};
+  auto word = [&plain](int at, uint32_t value) { write_le32(plain + at, value); };
+  word(4, static_cast<uint32_t>(payload));  // payload_offset
+  word(8, static_cast<uint32_t>(main.size()));
+  word(12, static_cast<uint32_t>(second.size()));
+  word(20, static_cast<uint32_t>(payload ^ main.size() ^ second.size()));  // header_check
+  word(24, static_cast<uint32_t>(extra.size()));
+  const char *names[] = {"MAIN.SCR", "SECOND.TXT", "EXTRA.DAT"};  // at 64, 128 and 192
+  for (int i = 0; i < 3; ++i) memcpy(plain + 64 + 64 * i, names[i], strlen(names[i]));
+  memcpy(plain + 320, "Done.", 5);
+  memcpy(plain + 576, "Kestrune install record", 23);
+  for (int i = 0; i < 640; ++i) image[record + i] = plain[i] ^ 0xA7;
+  // Stored files back to back, extra first, each byte scrambled with its key.
+  const std::pair<const Bytes *, uint8_t> files[] = {{&extra, 0x3C}, {&main, 0x95}, {&second, 0x6E}};
+  for (const auto &file : files)
+    for (uint8_t byte : *file.first) image.push_back(byte ^ file.second);
+  run_installer(image, image.data() + record);
+  EXPECT_EQ(sim_read_file(in_windows("MAIN.SCR")), main);
+  EXPECT_EQ(sim_read_file(in_windows("SECOND.TXT")), second);
+  EXPECT_EQ(sim_read_file(in_windows("EXTRA.DAT")), extra);
+  EXPECT_EQ(box_texts(), Texts{"Done."});
 }
 
 TEST_F(StoredTest, NoExtraSizeMeansNoExtraFile) {

@@ -175,7 +175,7 @@ TEST(Package, RefusesWhatCannotBeRepresented) {
        "--stored"},
       {"stub without record", [](TestRequest *r) { memset(r->stub.data() + RECORD_OFFSET, 0, CONFIG_SIZE); },
        "holds no install record"},
-      {"not a program", [](TestRequest *r) { r->stub.assign(5000, 0); }, "not a Kestrune stub: no MZ header"},
+      {"not a program", [](TestRequest *r) { r->stub.assign(5000, 0); }, "not a Kestrune stub: no MZ signature"},
       {"stub with two records",
        [](TestRequest *r) {
          std::copy(r->stub.begin() + RECORD_OFFSET, r->stub.begin() + RECORD_OFFSET + CONFIG_SIZE,
@@ -183,7 +183,7 @@ TEST(Package, RefusesWhatCannotBeRepresented) {
        },
        "2 install records"},
       {"stub cut off after its record", [](TestRequest *r) { r->stub.resize(r->stub.size() - 100); },
-       "runs past the end of the file"},
+       "lies outside the file"},
       {"stub with bytes after its image", [](TestRequest *r) { r->stub.resize(r->stub.size() + 100); },
        "goes on 100 bytes past the end of its image"},
   };
@@ -283,7 +283,7 @@ TEST(Package, DamagedPackagesAreReportedNotTrusted) {
 TEST(Package, ReadsPastAStrayHitThatCannotBeARecord) {
   std::vector<uint8_t> package = build(sample_request());
   // A scrambled signature in the first 576 bytes cannot start a record.
-  for (size_t i = 0; i < RECORD_SIGNATURE_SIZE; ++i) package[100 + i] = RECORD_SIGNATURE[i] ^ CONFIG_KEY;
+  for (size_t i = 0; i < RECORD_SIGNATURE_SIZE; ++i) package[400 + i] = RECORD_SIGNATURE[i] ^ CONFIG_KEY;
   PackageReport report = read(package);
   EXPECT_EQ(report.image.signature_hits, 1u);
   EXPECT_EQ(report.image.record_offset, RECORD_OFFSET);
@@ -298,7 +298,7 @@ TEST(Package, ReadsGarbageWithoutARecord) {
     PackageReport report = read(junk, size);
     EXPECT_EQ(report.kind, KIND_NOT_A_STUB);
     ASSERT_FALSE(report.problems.empty());
-    EXPECT_EQ(report.problems[0], "not a Kestrune stub: no MZ header");
+    EXPECT_EQ(report.problems[0].compare(0, 21, "not a Kestrune stub: "), 0) << report.problems[0];
   }
 }
 

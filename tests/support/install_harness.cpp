@@ -1,8 +1,14 @@
 #include "tests/support/install_harness.h"
 
+#include <string.h>
+
+#include "format/unfilled_record.h"
 #include "installer/config.h"
+#include "installer/install.h"
+#include "installer/output_files.h"
 #include "platform/win32.h"
 #include "ui/progress_dialog.h"
+#include "ui/pump.h"
 #include "win32sim/sim.h"
 
 const char OWN_FILE[] = "C:\\TEMP\\SETUP.EXE";
@@ -16,8 +22,17 @@ bool InstallOutcome::showed(const std::string &text) const {
 }
 
 void fresh_process(const uint8_t *scrambled_record) {
-  installer_reset_for_tests(scrambled_record);
-  ui_reset_for_tests();
+  // The installer's values, with the record image the package tool would
+  // have written into the stub...
+  install_config = scrambled_unfilled_record();
+  if (scrambled_record) memcpy(&install_config, scrambled_record, CONFIG_SIZE);
+  output_file = INVALID_HANDLE_VALUE;
+  one_message_left = 1;
+  installed = 0;
+  // ... and the dialog's and the pump's.
+  start_pending = 1;
+  progress_dialog_state = {NULL, 0, PROGRESS_KIB_SHIFT};
+  pump_counter = 0;
 }
 
 int run_installer(const Bytes &image, const uint8_t *scrambled_record) {

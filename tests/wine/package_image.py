@@ -3,38 +3,45 @@ install record inside the stub, found by its signature; the record's words
 and text slots; the seal over the record and the payload; and the container
 streams of a compressed payload, as kestrune-pack lists them.
 
-The record layout is the one in format/record.h, the seal the one in
-format/seal.h. Words are 32-bit little-endian. Standard library
-only.
+The record's layout and constants are read from format/record.h and
+format/seal.h, where the C++ code takes them from. Words are 32-bit
+little-endian. Standard library only.
 """
 import os
+import re
 import struct
 import subprocess
 import tempfile
 import zlib
 
-CONFIG_KEY = 0xA7
-CONFIG_SIZE = 640
-TEXT_SLOT_SIZE = 64
+
+
+def read_layout():
+    """The record's constants and fields from format/record.h and the seal's
+    from format/seal.h, where the C++ code takes them from: each OFFSET_<NAME>
+    of INSTALL_RECORD_FIELDS and each name = number of their enums."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    found = {}
+    for header in ("record.h", "seal.h"):
+        with open(os.path.join(here, "..", "..", "format", header)) as f:
+            text = f.read()
+        for kind, body in re.findall(r"\b(WORD|AREA|TEXT)\(([^)]*)\)", text):
+            parts = [p.strip() for p in body.split(",")]
+            if parts[-1].isdigit():
+                upper, offset = (parts[2], parts[3]) if kind == "WORD" else (parts[1], parts[2])
+                found["OFFSET_" + upper] = int(offset)
+        for name, value in re.findall(r"^\s+([A-Z_0-9]+) = (0x[0-9A-Fa-f]+|[0-9]+),", text, re.M):
+            found[name] = int(value, 0)
+    # The seal's word offsets count from its area, which is the record's seal field.
+    for name, step in (("MARKER", 0), ("RECORD_CRC", 4), ("PAYLOAD_LENGTH", 8), ("PAYLOAD_CRC", 12)):
+        found["OFFSET_SEAL_" + name] = found["OFFSET_SEAL"] + step
+    return found
+
+
+LAYOUT = read_layout()
+globals().update(LAYOUT)
 RECORD_SIGNATURE = b"Kestrune install record\0"
-
-# Byte offsets of the fields in the plain record.
-OFFSET_PAYLOAD_OFFSET = 4
-OFFSET_MAIN_SIZE = 8
-OFFSET_SECOND_SIZE = 12
-OFFSET_RESERVED_16 = 16
-OFFSET_HEADER_CHECK = 20
-OFFSET_MAIN_FILE_NAME = 64
-OFFSET_DONE_TEXT = 320
-OFFSET_RECORD_SIGNATURE = 576
-
-# The seal: words 40..63 of the record.
-SEAL_MARKER = 0x314C534B  # "KSL1"
-OFFSET_SEAL_MARKER = 40
-OFFSET_SEAL_RECORD_CRC = 44
-OFFSET_SEAL_PAYLOAD_LENGTH = 48
-OFFSET_SEAL_PAYLOAD_CRC = 52
-SEAL_AREA_OFFSET, SEAL_AREA_SIZE = 40, 24
+SEAL_AREA_OFFSET, SEAL_AREA_SIZE = LAYOUT["OFFSET_SEAL"], LAYOUT["SEAL_SIZE"]
 
 # A stream's first data byte: after its 10-byte size block and the 6-byte
 # header of its first data block.

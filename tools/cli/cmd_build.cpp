@@ -40,6 +40,14 @@ const char BUILD_HELP[] =
     "  --codepage N         the Windows code page of the names and texts (default\n"
     "                       1252, Western; on Windows the system's own): 874 and\n"
     "                       1250-1258\n"
+    "  --icon FILE          the installer's icon in Explorer and its progress\n"
+    "                       dialog: an .ico, or a program (.scr, .exe, .dll)\n"
+    "                       whose first icon group is taken\n"
+    "  --product-name TEXT  version information for the installer's Properties:\n"
+    "  --product-version N[.N[.N[.N]]]   the product, its version (each part\n"
+    "  --company TEXT       0-65535), the author, the copyright and the\n"
+    "  --copyright TEXT     description (default \"<Name> Setup\"); written\n"
+    "  --description TEXT   only when one of them is given\n"
     "  -o, --output OUT     the installer to write (not one of the inputs)\n"
     "\n"
     "Prints each file's size before and after packing and the installer's size.\n"
@@ -54,13 +62,15 @@ const OptionSpec BUILD_OPTIONS[] = {
     {"--silent", nullptr, nullptr},    {"--best", nullptr, nullptr},        {"--confirm", nullptr, "text"},
     {"--done", nullptr, "text"},       {"--failure", nullptr, "text"},      {"--bad-header", nullptr, "text"},
     {"--dialog", nullptr, "text"},     {"--codepage", nullptr, "number"},   {"--output", "-o", "file"},
+    {"--icon", nullptr, "file"},       {"--product-name", nullptr, "text"}, {"--product-version", nullptr, "text"},
+    {"--company", nullptr, "text"},    {"--copyright", nullptr, "text"},    {"--description", nullptr, "text"},
 };
 const CommandSyntax BUILD = {"build", BUILD_HELP, BUILD_OPTIONS, sizeof BUILD_OPTIONS / sizeof BUILD_OPTIONS[0], 0, ""};
 
 // The files a build reads and writes.
 struct BuildFiles {
   MemorySource builtin{BUILTIN_STUB, BUILTIN_STUB_SIZE};
-  FileSource stub, main, second, extra;
+  FileSource stub, main, second, extra, icon;
   OutputFile output;
 };
 
@@ -110,11 +120,18 @@ bool request_from_options(const ParsedArguments &parsed, PackageRequest *request
   request->failure = text_option(parsed, "--failure");
   request->bad_header = text_option(parsed, "--bad-header");
   request->dialog = text_option(parsed, "--dialog");
+  request->product_name = text_option(parsed, "--product-name");
+  request->product_version = text_option(parsed, "--product-version");
+  request->company = text_option(parsed, "--company");
+  request->copyright = text_option(parsed, "--copyright");
+  request->description = text_option(parsed, "--description");
+  request->output_name = base_name(option_value(parsed, "--output"));
   if (request->text_form == TEXT_CODEPAGE_BYTES) {
-    for (std::string *text : {&request->main.name, &request->second.name, &request->extra.name})
+    for (std::string *text : {&request->main.name, &request->second.name, &request->extra.name, &request->output_name})
       *text = system_text_for_console(*text);
-    for (std::optional<std::string> *text :
-         {&request->confirm, &request->done, &request->failure, &request->bad_header, &request->dialog})
+    for (std::optional<std::string> *text : {&request->confirm, &request->done, &request->failure, &request->bad_header,
+                                             &request->dialog, &request->product_name, &request->product_version,
+                                             &request->company, &request->copyright, &request->description})
       if (*text) **text = system_text_for_console(**text);
   }
   return true;
@@ -129,7 +146,8 @@ bool open_files(const ParsedArguments &parsed, PackageRequest *request, BuildFil
   } inputs[] = {{"--stub", &files->stub, &request->stub},
                 {"--main", &files->main, &request->main.source},
                 {"--second", &files->second, &request->second.source},
-                {"--extra", &files->extra, &request->extra.source}};
+                {"--extra", &files->extra, &request->extra.source},
+                {"--icon", &files->icon, &request->icon}};
   FileError error;
   std::vector<const FileSource *> opened;
   for (const Input &input : inputs) {

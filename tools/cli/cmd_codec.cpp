@@ -58,6 +58,19 @@ bool open_pair(const ParsedArguments &parsed, FileSource *in, OutputFile *out, i
   return true;
 }
 
+// How a run of the codec from in to out ends: out put in place when it went
+// well, else the first fault (an interruption, a failed write or read, or
+// what the stream itself says) and nothing written.
+int finish(bool ok, bool cancelled, bool write_failed, bool read_failed, FileSource *in, OutputFile *out,
+           const std::string &fault) {
+  if (cancelled || system_interrupted()) return fail(PackageResult::fail(PACKAGE_CANCELLED, ""), "");
+  if (write_failed) return fail(EXIT_BAD_DATA, out->sink().error());
+  if (read_failed) return fail(EXIT_BAD_DATA, in->error());
+  if (!ok) return fail(EXIT_BAD_DATA, fault);
+  FileError error;
+  return out->commit(&error) ? EXIT_OK : fail(error);
+}
+
 }  // namespace
 
 int command_compress(const Arguments &args) {
@@ -72,15 +85,9 @@ int command_compress(const Arguments &args) {
     run = package_codec().encode(in, 0, static_cast<uint32_t>(in.size()), out.sink(), option_given(parsed, "--best"),
                                  &progress);
   }
-  if (run.cancelled || system_interrupted()) return fail(PackageResult::fail(PACKAGE_CANCELLED, ""), "");
-  if (run.write_failed) return fail(EXIT_BAD_DATA, out.sink().error());
-  if (run.read_failed) return fail(EXIT_BAD_DATA, in.error());
-  if (!run.ok)
-    return fail(EXIT_BAD_DATA, in.path() + ": the file changed size while it was read (expected " +
-                                   std::to_string(in.size()) + " bytes)");
-  FileError error;
-  if (!out.commit(&error)) return fail(error);
-  return EXIT_OK;
+  return finish(
+      run.ok, run.cancelled, run.write_failed, run.read_failed, &in, &out,
+      in.path() + ": the file changed size while it was read (expected " + std::to_string(in.size()) + " bytes)");
 }
 
 int command_decompress(const Arguments &args) {
@@ -97,14 +104,8 @@ int command_decompress(const Arguments &args) {
     TerminalProgress progress(in.path(), declared_stream_size(in, offset));
     check = check_stream_at(package_codec(), in, offset, &out.sink(), &progress);
   }
-  if (check.cancelled || system_interrupted()) return fail(PackageResult::fail(PACKAGE_CANCELLED, ""), "");
-  if (check.write_failed) return fail(EXIT_BAD_DATA, out.sink().error());
-  if (check.read_failed) return fail(EXIT_BAD_DATA, in.error());
-  if (!check.ok)
-    return fail(EXIT_BAD_DATA, in.path() + ": stream at offset " + std::to_string(offset) + ": " + check.problem);
-  FileError error;
-  if (!out.commit(&error)) return fail(error);
-  return EXIT_OK;
+  return finish(check.ok, check.cancelled, check.write_failed, check.read_failed, &in, &out,
+                in.path() + ": stream at offset " + std::to_string(offset) + ": " + check.problem);
 }
 
 int command_streams(const Arguments &args) {

@@ -1,6 +1,8 @@
 // inspect, verify, extract: reading finished installers, however damaged.
 #include <stdio.h>
 
+#include <memory>
+
 #include "package/codepage.h"
 #include "package/read.h"
 #include "package/report_text.h"
@@ -68,33 +70,45 @@ bool load(const CommandSyntax &syntax, const Arguments &args, ParsedArguments *p
   return true;
 }
 
-// Writes one file of the installer into directory.
-bool extract_file(FileSource &installer, const PackageReport &report, const ExtractFile &file,
-                  const std::string &directory, bool force, int codepage, int *exit_code) {
-  // The name as the system's calls take it (UTF-8, which the Windows
-  // provider turns into the ANSI code page again).
-  const std::string name =
-      codepage_known(codepage) ? codepage_to_utf8(file.name, codepage) : system_text_to_utf8(file.name);
-  const std::string path = join_path(directory, name);
-  OutputFile out;
+// The path a file of the installer goes to in directory: its name as the
+// system's calls take it (UTF-8, which the Windows provider turns into the
+// ANSI code page again).
+std::string extract_path(const ExtractFile &file, const std::string &directory, int codepage) {
+  return join_path(directory,
+                   codepage_known(codepage) ? codepage_to_utf8(file.name, codepage) : system_text_to_utf8(file.name));
+}
+
+// Writes every file into its prepared output, then puts them all in place:
+// a refused or failing file leaves none of them written.
+bool extract_files(FileSource &installer, const PackageReport &report, const std::vector<ExtractFile> &files,
+                   const std::string &directory, bool force, int codepage, int *exit_code) {
+  std::vector<std::unique_ptr<OutputFile>> outputs;
   FileError error;
-  if (!out.open(path, {&installer}, force, &error)) {
-    *exit_code = fail(error);
-    return false;
-  }
-  for (size_t index : file.items) {
-    TerminalProgress progress(name, file.size);
-    PackageResult written = write_payload_item(package_codec(), installer, report.items[index], out.sink(), &progress);
-    if (!written.ok()) {
-      *exit_code = fail(written, path);
+  for (const ExtractFile &file : files) {
+    outputs.emplace_back(new OutputFile);
+    if (!outputs.back()->open(extract_path(file, directory, codepage), {&installer}, force, &error)) {
+      *exit_code = fail(error);
       return false;
     }
   }
-  if (!out.commit(&error)) {
-    *exit_code = fail(error);
-    return false;
+  for (size_t i = 0; i < files.size(); ++i) {
+    TerminalProgress progress(outputs[i]->path(), files[i].size);
+    for (size_t index : files[i].items) {
+      PackageResult written =
+          write_payload_item(package_codec(), installer, report.items[index], outputs[i]->sink(), &progress);
+      if (!written.ok()) {
+        *exit_code = fail(written, outputs[i]->path());
+        return false;
+      }
+    }
   }
-  print_lines({path + " (" + std::to_string(file.size) + " bytes)"});
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (!outputs[i]->commit(&error)) {
+      *exit_code = fail(error);
+      return false;
+    }
+    print_lines({outputs[i]->path() + " (" + std::to_string(files[i].size) + " bytes)"});
+  }
   return true;
 }
 
@@ -151,11 +165,9 @@ int command_extract(const Arguments &args) {
   std::vector<std::string> made;
   FileError error;
   if (!make_directories(directory, &made, &error)) return fail(error);
-  for (const ExtractFile &extracted : files) {
-    if (!extract_file(file, report, extracted, directory, force, codepage, &code)) {
-      remove_made_directories(made);  // those that stayed empty
-      return code;
-    }
+  if (!extract_files(file, report, files, directory, force, codepage, &code)) {
+    remove_made_directories(made);
+    return code;
   }
   return EXIT_OK;
 }

@@ -82,7 +82,7 @@ bool FileSource::spool(FileError *error) {
       return false;
     }
     if (!system_write(copy, chunk.data(), static_cast<size_t>(n), &code)) {
-      *error = file_error(spool_path_ + ": " + system_error_text(code));
+      *error = file_error(path_ + ": cannot keep a copy to read in " + spool_path_ + ": " + system_error_text(code));
       system_close(copy, &code);
       return false;
     }
