@@ -48,7 +48,9 @@ const page = (() => {
 
   // The 8.3 form or the problem under each name, and the defaults that
   // follow from the main file's name.
+  let describing = 0;  // the latest round: an older one that ends later shows nothing
   async function describeNames() {
+    const turn = ++describing;
     const codepage = Number($('codepage').value);
     for (const role of ROLES) {
       const about = $(`${role}-about`);
@@ -58,6 +60,7 @@ const page = (() => {
         continue;
       }
       const described = await kestrune.describeName(name, {codepage});
+      if (turn !== describing) return;
       about.classList.toggle('problem', Boolean(described.problem));
       about.textContent = described.problem || aboutShortName(role, described.shortName);
       if (role === 'main') {
