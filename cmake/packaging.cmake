@@ -4,7 +4,8 @@
 #   share/man/man1/kestrune-pack.1
 #   share/doc/kestrune/        README.md, docs/ (the tool and the format)
 #   share/kestrune/            kestrune.exe, kestrune-demo.scr and its readme
-#                              (when the cross build made them)
+#                              (when the cross build made them), and
+#                              kestrune-pack.html (when Emscripten made it)
 include(GNUInstallDirs)
 
 set(KESTRUNE_DATA_DIR ${CMAKE_INSTALL_FULL_DATADIR}/kestrune)
@@ -15,7 +16,8 @@ install(TARGETS kestrune-pack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_BINARY_DIR}/kestrune-pack.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES docs/architecture.md docs/formats.md docs/integrity.md docs/package-format.md
-              docs/package-tool.md docs/demo-saver.png docs/progress-dialog.png docs/packer-window.png
+              docs/package-tool.md docs/web-page.md docs/demo-saver.png docs/progress-dialog.png
+              docs/web-page.png docs/packer-window.png
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 if(KESTRUNE_BUILTIN_STUB)
   get_filename_component(windows_i686 ${KESTRUNE_BUILTIN_STUB} DIRECTORY)
@@ -23,6 +25,9 @@ if(KESTRUNE_BUILTIN_STUB)
   install(FILES ${KESTRUNE_BUILTIN_STUB} ${windows_i686}/demo/kestrune-demo.scr
           DESTINATION ${CMAKE_INSTALL_DATADIR}/kestrune)
   install(FILES demo/README.TXT RENAME kestrune-demo.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/kestrune)
+endif()
+if(KESTRUNE_WEB_PAGE)
+  install(FILES ${KESTRUNE_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/kestrune)
 endif()
 
 # ---- the Debian package -------------------------------------------------------

@@ -16,10 +16,12 @@ struct Endpoint {
   uint64_t transferred = 0;
 };
 
-// The one run in progress, for the heartbeat calls.
+// The one run in progress, its two sides included: the heartbeat calls
+// find it here.
 struct Run {
+  Endpoint input, output;
   Progress *progress = nullptr;
-  const Endpoint *counted = nullptr;  // the side whose bytes are the progress
+  bool progress_counts_input = false;  // else the bytes written
   bool cancelled = false;
   uint32_t pumps = 0;
 };
@@ -28,17 +30,23 @@ Run run;
 enum { PUMPS_PER_CHECK = 64 };  // about every 64 KiB of byte operations
 
 void check_progress() {
-  if (!run.cancelled && run.progress && !run.progress->advance(run.counted->transferred, 0)) run.cancelled = true;
+  const Endpoint &counted = run.progress_counts_input ? run.input : run.output;
+  if (!run.cancelled && run.progress && !run.progress->advance(counted.transferred, 0)) run.cancelled = true;
 }
 
-StreamRun outcome(int ok, const Endpoint &in, const Endpoint &out) {
+void start_run(Progress *progress, bool counts_input) {
+  run = Run();
+  run.progress = progress;
+  run.progress_counts_input = counts_input;
+}
+
+StreamRun outcome(int ok) {
   StreamRun result;
   result.cancelled = run.cancelled;
-  result.read_failed = in.failed;
-  result.write_failed = out.failed;
-  result.produced = out.transferred;
-  result.ok = ok == 1 && !result.cancelled && !in.failed && !out.failed;
-  run = Run();
+  result.read_failed = run.input.failed;
+  result.write_failed = run.output.failed;
+  result.produced = run.output.transferred;
+  result.ok = ok == 1 && !result.cancelled && !result.read_failed && !result.write_failed;
   return result;
 }
 
@@ -46,35 +54,30 @@ class LibraryCodec : public StreamCodec {
  public:
   StreamRun encode(ByteSource &source, uint64_t offset, uint32_t count, ByteSink &sink, bool best,
                    Progress *progress) override {
-    Endpoint in, out;
-    in.source = &source;
-    in.position = offset;
-    in.end = offset + count;
-    out.sink = &sink;
+    start_run(progress, true);
+    run.input.source = &source;
+    run.input.position = offset;
+    run.input.end = offset + count;
+    run.output.sink = &sink;
+    const int ok = count > 0x7FFFFFFFu ? 0
+                                       : (best ? compress_stream_best : compress_stream)(&run.input, &run.output,
+                                                                                         static_cast<int32_t>(count));
+    StreamRun result = outcome(ok);
+    result.ok = result.ok && run.input.transferred == count;
     run = Run();
-    run.progress = progress;
-    run.counted = &in;
-    const int ok = count > 0x7FFFFFFFu
-                       ? 0
-                       : (best ? compress_stream_best : compress_stream)(&in, &out, static_cast<int32_t>(count));
-    const bool whole = in.transferred == count;
-    StreamRun result = outcome(ok, in, out);
-    result.ok = result.ok && whole;
     return result;
   }
 
   StreamRun decode(ByteSource &source, uint64_t offset, ByteSink *sink, Progress *progress) override {
-    Endpoint in, out;
-    in.source = &source;
-    in.position = offset;
-    in.end = source.size();
-    out.sink = sink;
-    run = Run();
-    run.progress = progress;
-    run.counted = &out;
-    const int ok = offset <= in.end ? decompress_stream(&in, &out) : 0;
-    StreamRun result = outcome(ok, in, out);
+    start_run(progress, false);
+    run.input.source = &source;
+    run.input.position = offset;
+    run.input.end = source.size();
+    run.output.sink = sink;
+    const int ok = offset <= run.input.end ? decompress_stream(&run.input, &run.output) : 0;
+    StreamRun result = outcome(ok);
     if (result.ok) result.consumed_length = static_cast<uint64_t>(stream_state.consumed_length);
+    run = Run();
     return result;
   }
 };

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Builds the release packages from a fresh build directory (build/release):
 #   dist/kestrune_<version>_amd64.deb   kestrune-pack, its man page and docs,
-#                                       the stub and the demo saver (CPack)
+#                                       the stub, the demo saver and the web
+#                                       page (CPack)
 #   dist/kestrune-<version>-win32.zip   kestrune-pack.exe, kestrune-packw.exe
 #                                       (Kestrune Packer), kestrune.exe, the
 #                                       demo saver and its readme, README.TXT
-#                                       and demo.args (packaging/win32/)
+#                                       and demo.args (packaging/win32/), and
+#                                       kestrune-pack.html
+#   dist/kestrune-pack-<version>.html   the web page, one file to put anywhere
 # The same commit gives the same bytes: every time stamp is the last
 # commit's (SOURCE_DATE_EPOCH) and the archives list their files in a fixed
 # order.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh windows
+scripts/setup.sh web
 
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 build=build/release
@@ -25,9 +29,10 @@ if ! cmake --build "$build" -j "$(nproc)" >"$build/build.log" 2>&1; then
 fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 windows=$build/windows-i686
+page=$build/web/tools/web/kestrune-pack.html
 for f in "$windows/tools/kestrune-pack.exe" "$windows/tools/kestrune-packw.exe" "$windows/stub/kestrune.exe" \
-  "$windows/demo/kestrune-demo.scr"; do
-  [ -f "$f" ] || { echo "release.sh: $f was not built (is mingw-w64 installed?)" >&2; exit 1; }
+  "$windows/demo/kestrune-demo.scr" "$page"; do
+  [ -f "$f" ] || { echo "release.sh: $f was not built (are mingw-w64 and Emscripten installed?)" >&2; exit 1; }
 done
 mkdir -p dist
 
@@ -50,6 +55,7 @@ files = [
     ("kestrune-demo.txt", "demo/README.TXT", True),
     ("demo.args", "packaging/win32/demo.args", True),
     ("README.TXT", "packaging/win32/README.TXT", True),
+    ("kestrune-pack.html", "$page", False),
 ]
 with zipfile.ZipFile(out, "w") as archive:
     for name, source, text in files:
@@ -64,6 +70,9 @@ with zipfile.ZipFile(out, "w") as archive:
         archive.writestr(entry, data, compresslevel=9)
 PY
 
-for f in "$deb" "$zip"; do
+html=dist/kestrune-pack-${version}.html
+cp "$page" "$html"
+
+for f in "$deb" "$zip" "$html"; do
   echo "release.sh: $f ($(stat -c %s "$f") bytes, sha256 $(sha256sum "$f" | cut -c1-16)...)"
 done

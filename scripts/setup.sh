@@ -8,6 +8,9 @@
 #                             branded stub's check), and what CPack
 #                             needs for the .deb (dpkg-dev, file)
 #   scripts/setup.sh docs     + ImageMagick (the progress dialog screenshot)
+#   scripts/setup.sh web      Emscripten (the web page), Chromium and, into
+#                             build/web-node, puppeteer-core as
+#                             tests/web/package-lock.json pins it (its tests)
 set -euo pipefail
 what=${1:-windows}
 
@@ -29,10 +32,27 @@ fi
 if [ "$what" = docs ]; then
   want imagemagick
 fi
+if [ "$what" = web ]; then
+  want emscripten chromium
+  command -v npm >/dev/null || want npm
+fi
 
 if [ ${#need[@]} -gt 0 ] || [ "${updated:-1}" = 0 ]; then
   if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
   echo "setup: installing ${need[*]}" >&2
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+if [ "$what" = web ]; then
+  # Installed again only when the lock file changed; never committed.
+  root=$(cd "$(dirname "$0")/.." && pwd)
+  modules=$root/build/web-node
+  if ! cmp -s "$root/tests/web/package-lock.json" "$modules/package-lock.json" ||
+     [ ! -d "$modules/node_modules/puppeteer-core" ]; then
+    echo "setup: installing puppeteer-core into $modules" >&2
+    mkdir -p "$modules"
+    cp "$root/tests/web/package.json" "$root/tests/web/package-lock.json" "$modules/"
+    (cd "$modules" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error >/dev/null)
+  fi
 fi

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs every test: the host suite with the real Windows stub's checks and its
-# end-to-end installs under Wine (label "wine"); the release packages, with
+# end-to-end installs under Wine (label "wine"), and the web page's in
+# headless Chromium (label "web"); the release packages, with
 # the Debian package installed, used to pack and install the demo under Wine,
 # and removed again; then the host suite again under ASan + UBSan (without
 # the cross build and Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh windows
+scripts/setup.sh web
 scripts/format.sh
 scripts/check_sizes.py
 
