@@ -18,8 +18,6 @@ void huffman_init(void) {
   m.parent[ROOT_NODE] = 0;
 }
 
-namespace {
-
 // Halves every leaf weight (rounding up) and rebuilds the internal nodes by
 // insertion, so the order by weight holds again with the root near 16K.
 void huffman_rebuild(void) {
@@ -34,20 +32,14 @@ void huffman_rebuild(void) {
   }
   for (int32_t i = 0, j2 = SYMBOL_COUNT; j2 < NODE_COUNT; i += 2, j2++) {
     uint32_t f = static_cast<uint32_t>(m.weight[i]) + m.weight[i + 1];
-    // The new node goes above every node that weighs no more. Positions
-    // below j2 are in weight order, and i + 1 weighs less than f, so a
-    // binary search over i + 2 .. j2 finds the place.
-    int32_t k = i + 2, above = j2;
-    while (k < above) {
-      int32_t middle = (k + above) / 2;
-      if (m.weight[middle] <= f)
-        k = middle + 1;
-      else
-        above = middle;
-    }
-    for (int32_t t = j2; t > k; t--) {
-      m.weight[t] = m.weight[t - 1];
-      m.child[t] = m.child[t - 1];
+    // The new node goes above every node that weighs no more: the heavier
+    // ones move up one place as the scan down passes them. Positions below
+    // j2 are in weight order, and i + 1 weighs less than f, so the scan
+    // stops above it.
+    int32_t k = j2;
+    for (; m.weight[k - 1] > f; k--) {
+      m.weight[k] = m.weight[k - 1];
+      m.child[k] = m.child[k - 1];
     }
     m.weight[k] = static_cast<uint16_t>(f);
     m.child[k] = static_cast<uint16_t>(i);
@@ -59,34 +51,7 @@ void huffman_rebuild(void) {
   }
 }
 
-}  // namespace
-
-// Positions are unsigned so they index without widening.
-void huffman_update_from(size_t x) {
-  HuffmanModel &m = huffman_model;
-  do {
-    uint16_t *at = m.weight + x;
-    uint16_t w = static_cast<uint16_t>(*at + 1);  // no count reaches 0xFFFF, the sentinel's
-    *at = w;
-    if (w > at[1]) {
-      // Move the node to the top of the run that shared its old weight.
-      size_t y = x + 1;
-      while (w > m.weight[y + 1]) y++;
-      m.weight[x] = m.weight[y];
-      m.weight[y] = w;
-      uint32_t a = m.child[x];
-      uint32_t b = m.child[y];
-      m.child[y] = static_cast<uint16_t>(a);
-      m.child[x] = static_cast<uint16_t>(b);
-      m.parent[a] = static_cast<uint16_t>(y);
-      if (a < static_cast<uint32_t>(NODE_COUNT)) m.parent[a + 1] = static_cast<uint16_t>(y);
-      m.parent[b] = static_cast<uint16_t>(x);
-      if (b < static_cast<uint32_t>(NODE_COUNT)) m.parent[b + 1] = static_cast<uint16_t>(x);
-      x = y;
-    }
-    x = m.parent[x];
-  } while (x != 0);
-}
+void huffman_update_from(size_t x) { huffman_count_from(x); }
 
 void huffman_update(int32_t symbol) {
   if (huffman_model.weight[ROOT_NODE] == REBUILD_LIMIT) huffman_rebuild();

@@ -44,9 +44,43 @@ void huffman_init(void);
 // leaf weights halved (rounded up).
 void huffman_update(int32_t symbol);
 
+// The rebuild huffman_update does first at the limit, for coders that run
+// the update inline (huffman_count_from).
+void huffman_rebuild(void);
+
 // The rest of an update whose lower part the coder has done itself: counts
 // one occurrence at node position x and at each position above it, moving
 // nodes that now outweigh their upper neighbour. Every position below x on
 // the symbol's path must already be counted, none of them moved, and the
 // root must be below REBUILD_LIMIT.
 void huffman_update_from(size_t x);
+
+// huffman_update_from inline, for the coders' hot loops. A node whose weight
+// equals its upper neighbour's is about to outweigh it, and swaps with the
+// highest node of that weight (weights are equal, so only the contents
+// move). Weights are sorted, so the run is stepped over two at a time: the
+// node two up still has the weight only if the one between has it too. A
+// run never reaches the root (it outweighs every other node), so the look
+// two up stays within the sentinel.
+inline void huffman_count_from(size_t x) {
+  HuffmanModel &m = huffman_model;
+  do {
+    uint32_t w = m.weight[x];
+    if (w == m.weight[x + 1]) {
+      size_t y = x + 1;
+      while (m.weight[y + 2] == w) y += 2;
+      if (m.weight[y + 1] == w) y++;
+      uint32_t a = m.child[x];
+      uint32_t b = m.child[y];
+      m.child[y] = static_cast<uint16_t>(a);
+      m.child[x] = static_cast<uint16_t>(b);
+      m.parent[a] = static_cast<uint16_t>(y);
+      if (a < static_cast<uint32_t>(NODE_COUNT)) m.parent[a + 1] = static_cast<uint16_t>(y);
+      m.parent[b] = static_cast<uint16_t>(x);
+      if (b < static_cast<uint32_t>(NODE_COUNT)) m.parent[b + 1] = static_cast<uint16_t>(x);
+      x = y;
+    }
+    m.weight[x] = static_cast<uint16_t>(w + 1);  // no count reaches 0xFFFF, the sentinel's
+    x = m.parent[x];
+  } while (x != 0);
+}
