@@ -18,31 +18,38 @@ void huffman_init(void) {
   m.parent[ROOT_NODE] = 0;
 }
 
-// Halves every leaf weight (rounding up) and rebuilds the internal nodes by
-// insertion, so the order by weight holds again with the root near 16K.
+// Halves every leaf weight (rounding up) and rebuilds the internal nodes,
+// so the order by weight holds again with the root near 16K.
+//
+// The tree is built the classic way: the two lightest nodes left, at
+// positions i and i + 1 of the growing array, get a parent that goes above
+// every node that weighs no more. These sums never decrease, so the array
+// is a merge of the leaves (in weight order) and the parents (in the order
+// they are made), with a leaf first on equal weights; it is written here
+// from position 0 up in one pass. The leaves wait at the top of the array
+// (positions 313..626), where the merge overtakes them only at its end.
 void huffman_rebuild(void) {
   HuffmanModel &m = huffman_model;
-  int32_t j = 0;
-  for (int32_t i = 0; i < NODE_COUNT; i++) {
+  int32_t leaf = NODE_COUNT;
+  for (int32_t i = ROOT_NODE; i >= 0; i--) {
     if (m.child[i] >= NODE_COUNT) {
-      m.weight[j] = static_cast<uint16_t>((m.weight[i] + 1) / 2);
-      m.child[j] = m.child[i];
-      j++;
+      leaf--;
+      m.weight[leaf] = static_cast<uint16_t>((m.weight[i] + 1) / 2);
+      m.child[leaf] = m.child[i];
     }
   }
-  for (int32_t i = 0, j2 = SYMBOL_COUNT; j2 < NODE_COUNT; i += 2, j2++) {
-    uint32_t f = static_cast<uint32_t>(m.weight[i]) + m.weight[i + 1];
-    // The new node goes above every node that weighs no more: the heavier
-    // ones move up one place as the scan down passes them. Positions below
-    // j2 are in weight order, and i + 1 weighs less than f, so the scan
-    // stops above it.
-    int32_t k = j2;
-    for (; m.weight[k - 1] > f; k--) {
-      m.weight[k] = m.weight[k - 1];
-      m.child[k] = m.child[k - 1];
+  int32_t pair = 0;  // children of the next parent to place (its sum is read early)
+  for (int32_t x = 0; x < NODE_COUNT; x++) {
+    uint32_t sum = static_cast<uint32_t>(m.weight[pair]) + m.weight[pair + 1];
+    if (pair + 2 <= x && sum < m.weight[leaf]) {  // past the last leaf, the sentinel
+      m.weight[x] = static_cast<uint16_t>(sum);
+      m.child[x] = static_cast<uint16_t>(pair);
+      pair += 2;
+    } else {
+      m.weight[x] = m.weight[leaf];
+      m.child[x] = m.child[leaf];
+      leaf++;
     }
-    m.weight[k] = static_cast<uint16_t>(f);
-    m.child[k] = static_cast<uint16_t>(i);
   }
   for (int32_t i = 0; i < NODE_COUNT; i++) {
     int32_t a = m.child[i];
