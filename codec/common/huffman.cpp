@@ -14,7 +14,7 @@ void huffman_init(void) {
     m.child[j] = static_cast<uint16_t>(i);
     m.parent[i] = m.parent[i + 1] = static_cast<uint16_t>(j);
   }
-  m.weight[NODE_COUNT] = 0xFFFF;
+  for (int32_t i = NODE_COUNT; i < NODE_COUNT + SENTINELS; i++) m.weight[i] = 0xFFFF;
   m.parent[ROOT_NODE] = 0;
 }
 

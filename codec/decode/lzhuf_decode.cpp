@@ -54,34 +54,35 @@ inline bool bits_below(const BitReader &in, int32_t n) { return static_cast<BitW
 // Puts the marker at bit `at`, clearing what follows it.
 inline BitWord mark_at(BitWord bits, int32_t at) { return ((bits >> at) | 1) << at; }
 
+// The next WORD_BYTES input bytes as a number, first byte on top. Reads
+// past the block's end stay in the transfer buffer; their bits are never
+// taken.
+static_assert(TRANSFER_BUFFER_SIZE >= BLOCK_SIZE + WORD_BYTES, "word reads past a block leave the buffer");
+
+inline BitWord load_word(const uint8_t *p) {
+  BitWord word;
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  memcpy(&word, p, WORD_BYTES);
+  word = WORD_BYTES == 8 ? __builtin_bswap64(word) : __builtin_bswap32(static_cast<uint32_t>(word));
+#else
+  word = 0;
+  for (int32_t i = 0; i < WORD_BYTES; i++) word = word << 8 | p[i];
+#endif
+  return word;
+}
+
 // Tops the bits up from the current block without reading a new one, and
 // returns how many bytes it took. With the marker at bit m, m / 8 whole
-// bytes fit and the marker ends at m % 8.
+// bytes fit, as far as the block has them.
 inline int32_t fill_from_block(BitReader &in) {
   StreamState &s = stream_state;
   int32_t marker = marker_of(in.bits);
-  BitWord bits = in.bits & (in.bits - 1);
   int32_t position = s.read_position;
-  int32_t taken;
-#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  if (s.read_end - position >= WORD_BYTES) {
-    BitWord word;
-    memcpy(&word, transfer_buffer + position, WORD_BYTES);
-    word = WORD_BYTES == 8 ? __builtin_bswap64(word) : __builtin_bswap32(static_cast<uint32_t>(word));
-    bits |= word >> (TOP_BIT - marker);
-    taken = marker >> 3;
-    marker &= 7;
-  } else
-#endif
-  {
-    taken = 0;
-    while (marker >= 8 && position + taken < s.read_end) {
-      marker -= 8;
-      bits |= static_cast<BitWord>(transfer_buffer[position + taken++]) << (marker + 1);
-    }
-  }
+  int32_t left = s.read_end - position;
+  int32_t taken = marker >> 3 < left ? marker >> 3 : left;
+  BitWord bits = (in.bits & (in.bits - 1)) | load_word(transfer_buffer + position) >> (TOP_BIT - marker);
   s.read_position = position + taken;
-  in.bits = mark_at(bits, marker);
+  in.bits = mark_at(bits, marker - 8 * taken);
   return taken;
 }
 
@@ -116,11 +117,12 @@ inline int32_t count_leaf(uint32_t leaf) {
 
 // A symbol whose whole code is in the buffer: one child lookup per bit (the
 // bit shifted out by a doubling, its carry added to the index), then the
-// model's update from the leaf up.
+// model's update from the leaf up. The root's children always sit just
+// below it.
 inline int32_t decode_symbol_buffered(BitReader &in) {
   const uint16_t *child = huffman_model.child;
   BitWord bits = in.bits;
-  uint32_t x = child[ROOT_NODE];
+  uint32_t x = ROOT_NODE - 2;
   do {
     BitWord doubled;
     bool bit = __builtin_add_overflow(bits, bits, &doubled);
@@ -131,23 +133,14 @@ inline int32_t decode_symbol_buffered(BitReader &in) {
   return count_leaf(x);
 }
 
-// The first 8 bits hold the high part's code (3..8 bits) and the start of
-// the 6 plain low bits; the rest of the low bits follow. Returns the
-// distance, 1..4096.
-inline uint32_t decode_position(BitReader &in, bool checked) {
-  if (checked) need_bits(in, 8);
-  uint32_t b = take_bits(in, 8);
-  uint32_t high = POSITION_PREFIX_HIGH[b];
-  int32_t more = POSITION_PREFIX_LENGTH[b] - 2;
-  if (checked) {
-    while (more-- > 0) {
-      need_bits(in, 1);
-      b = (b << 1) | take_bits(in, 1);
-    }
-  } else {
-    b = (b << more) | take_bits(in, more);
-  }
-  return ((high << 6) | (b & 0x3F)) + 1;
+// An offset: the high part's code (3..8 bits, told by the first 8 bits),
+// then the 6 plain low bits. Returns the distance, 1..4096.
+inline uint32_t decode_position_buffered(BitReader &in) {
+  uint32_t b = static_cast<uint32_t>(in.bits >> (TOP_BIT - 7));
+  int32_t length = POSITION_PREFIX_LENGTH[b];
+  uint32_t low = static_cast<uint32_t>(static_cast<BitWord>(in.bits << length) >> (TOP_BIT - 5));
+  in.bits <<= length + 6;
+  return (static_cast<uint32_t>(POSITION_PREFIX_HIGH[b]) << 6 | low) + 1;
 }
 
 // Near the end of a block, bit by bit. These take and return the bits by
@@ -172,7 +165,14 @@ __attribute__((noinline)) Checked decode_symbol_checked(BitWord bits) {
 
 __attribute__((noinline)) Checked decode_position_checked(BitWord bits) {
   BitReader in = {bits};
-  int32_t distance = static_cast<int32_t>(decode_position(in, true));
+  need_bits(in, 8);
+  uint32_t b = take_bits(in, 8);
+  uint32_t high = POSITION_PREFIX_HIGH[b];
+  for (int32_t more = POSITION_PREFIX_LENGTH[b] - 2; more > 0; more--) {
+    need_bits(in, 1);
+    b = (b << 1) | take_bits(in, 1);
+  }
+  int32_t distance = static_cast<int32_t>((high << 6 | (b & 0x3F)) + 1);
   return {in.bits, stream_state.block_failed ? -1 : distance};
 }
 
@@ -303,7 +303,7 @@ void lzhuf_decode(void) {
     uint32_t distance;
     if (__builtin_expect(bits_below(in, POSITION_BITS), 0) && !refill(in, out)) break;
     if (__builtin_expect(!bits_below(in, POSITION_BITS), 1)) {
-      distance = decode_position(in, false);
+      distance = decode_position_buffered(in);
     } else {
       Checked c = decode_position_checked(in.bits);
       in.bits = c.bits;
