@@ -58,13 +58,14 @@ void huffman_rebuild(void);
 // root must be below REBUILD_LIMIT.
 void huffman_update_from(size_t x);
 
-// huffman_update_from inline, for the coders' hot loops. A node whose weight
-// equals its upper neighbour's is about to outweigh it, and swaps with the
-// highest node of that weight (weights are equal, so only the contents
-// move). Weights are sorted, so the run is stepped over four at a time and
-// then two and one: a node further up still has the weight only if all
-// between have it too. A run never reaches the root (it outweighs every
-// other node), so the looks ahead stay within the sentinels.
+// huffman_update_from inline, for the coders' hot loops (x is never the
+// root). A node whose weight equals its upper neighbour's is about to
+// outweigh it, and swaps with the highest node of that weight (weights are
+// equal, so only the contents move). Weights are sorted, so the run is
+// stepped over four at a time and then two and one: a node further up
+// still has the weight only if all between have it too. A run never
+// reaches the root (it outweighs every other node), so the looks ahead stay
+// within the sentinels. The root itself never moves and is counted last.
 inline void huffman_count_from(size_t x) {
   HuffmanModel &m = huffman_model;
   do {
@@ -86,5 +87,6 @@ inline void huffman_count_from(size_t x) {
     }
     m.weight[x]++;  // weighed w, moved or not; no count reaches 0xFFFF, the sentinel's
     x = m.parent[x];
-  } while (x != 0);
+  } while (x != ROOT_NODE);
+  m.weight[ROOT_NODE]++;
 }

@@ -236,19 +236,19 @@ inline void copy_match(uint8_t *to, const uint8_t *source, uint32_t distance, ui
 }
 
 // ---- Decode loop ----------------------------------------------------------
-// Only two steps can stop a stream: a refill near the end of a block (input
-// missing or rejected) and a write of the full buffer (stream_flush_block).
-// Both zero stream_state.uncompressed_size, which is tested at each refill,
-// after a full buffer and after a copy round the buffer's end. Items decoded
-// from buffered bits cannot fail.
+// Only two steps can stop a stream: reading the next block near the end of
+// one (input missing or rejected: the bit-by-bit steps report it) and a
+// write of the full buffer (stream_flush_block zeroes
+// stream_state.uncompressed_size, tested after a full buffer and after a
+// copy round the buffer's end). Items decoded from buffered bits cannot
+// fail.
 
 // Refills the bits and counts the input taken and the bytes written since
-// the last refill. Returns 0 when the stream has stopped or failed.
+// the last refill. Returns 0 when the model has lost the marker (the stream
+// fails).
 inline int refill(BitReader &in, Output &out) {
-  StreamState &s = stream_state;
-  if (s.uncompressed_size == 0) return 0;
-  if (in.bits == 0) {  // the marker was lost
-    s.block_failed = 1;
+  if (in.bits == 0) {
+    stream_state.block_failed = 1;
     return 0;
   }
   int32_t taken = fill_from_block(in);
