@@ -25,7 +25,11 @@
 // of a 32-bit word leaves at least 24. A walk that shifts the marker out
 // means the model itself is broken; the next refill fails the stream.
 
-typedef uintptr_t BitWord;
+// A build may name another word: the tests run the stub's 32-bit reader so.
+#ifndef KESTRUNE_DECODE_WORD
+#define KESTRUNE_DECODE_WORD uintptr_t
+#endif
+typedef KESTRUNE_DECODE_WORD BitWord;
 
 enum : int32_t {
   SYMBOL_BITS = 22,
@@ -179,53 +183,46 @@ __attribute__((noinline)) Checked decode_position_checked(BitWord bits) {
 }  // namespace
 
 // ---- Output -----------------------------------------------------------------
-// Decoded bytes go straight into the driver's output buffer, which also
-// serves as the window: it is written out each time it is full and then
-// refilled from its start, so the BLOCK_SIZE bytes behind the write position,
-// taken round the buffer's end, are the last BLOCK_SIZE bytes decoded. A copy
-// reaches at most WINDOW_SIZE back. Before the first byte the buffer's last
-// WINDOW_SIZE bytes are spaces, the window's fill in front of a stream.
+// Decoded bytes go straight into the driver's output buffer, which is
+// written out each time it is full. The window is the OUTPUT_HISTORY bytes
+// in front of it: the last bytes decoded, or spaces before the first. A
+// copy reads from up to WINDOW_SIZE back and may run past the buffer's end
+// (OUTPUT_OVERRUN); when the buffer goes out, its last WINDOW_SIZE bytes and
+// what ran past move to the front.
 //
 // Bytes are counted for the heartbeat in batches, with the input taken at
 // each refill and when the buffer is full (the byte that fills it is not
 // counted, as with stream_put_byte).
 
-const uint32_t BUFFER_END = BLOCK_SIZE;
+static_assert(static_cast<int32_t>(OUTPUT_HISTORY) == static_cast<int32_t>(WINDOW_SIZE),
+              "the window sits in front of the output");
+static_assert(OUTPUT_OVERRUN >= LOOKAHEAD_SIZE + 8, "a copy overruns by less than one match and a word");
 
 struct Output {
-  uint32_t position;      // next byte to write in stream_state.output_buffer
+  uint32_t position;      // next byte to write in stream_output()
   uint32_t counted_from;  // bytes from here on are not yet counted
 };
 
 namespace {
+
+const uint32_t BUFFER_END = BLOCK_SIZE;
 
 // Out of line and by value, so that the loop's copy stays in registers.
 __attribute__((noinline)) Output output_full(Output out) {
   stream_count_operations(static_cast<int32_t>(BLOCK_SIZE - 1 - out.counted_from));
   stream_state.write_position = BLOCK_SIZE;
   stream_flush_block();
-  return {0, 0};
+  uint8_t *bytes = stream_output();
+  uint32_t over = out.position - BUFFER_END;
+  memmove(bytes - WINDOW_SIZE, bytes + BUFFER_END - WINDOW_SIZE, WINDOW_SIZE + over);
+  return {over, 0};
 }
 
-// Near the buffer's end: byte by byte from `from`, round the end, writing
-// the buffer out when full.
-__attribute__((noinline)) Output copy_round_end(Output out, uint32_t from, uint32_t length) {
-  uint8_t *bytes = stream_state.output_buffer;
-  for (uint32_t k = 0; k < length; k++) {
-    uint8_t byte = bytes[from];
-    from = from + 1 == BLOCK_SIZE ? 0 : from + 1;
-    bytes[out.position++] = byte;
-    if (out.position == BLOCK_SIZE) out = output_full(out);
-  }
-  return out;
-}
-
-// Copies a match of `length` bytes from `distance` (1..WINDOW_SIZE) back,
-// with 8 bytes of room behind both ends. Copies of 8 or more back go 8 bytes
-// at a time, which reads nothing the same step writes; those steps may write
-// up to 7 bytes past the copy, into buffer bytes a full buffer old that no
-// copy reaches.
-inline void copy_match(uint8_t *to, const uint8_t *source, uint32_t distance, uint32_t length) {
+// Copies a match of `length` bytes from `distance` (1..WINDOW_SIZE) back.
+// Copies of 8 or more back go 8 bytes at a time, which reads nothing the
+// same step writes; those steps may write up to 7 bytes past the copy.
+inline void copy_match(uint8_t *to, uint32_t distance, uint32_t length) {
+  const uint8_t *source = to - distance;
   if (distance >= 8) {
     for (uint32_t k = 0; k < length; k += 8) memcpy(to + k, source + k, 8);
   } else if (distance == 1) {
@@ -239,9 +236,8 @@ inline void copy_match(uint8_t *to, const uint8_t *source, uint32_t distance, ui
 // Only two steps can stop a stream: reading the next block near the end of
 // one (input missing or rejected: the bit-by-bit steps report it) and a
 // write of the full buffer (stream_flush_block zeroes
-// stream_state.uncompressed_size, tested after a full buffer and after a
-// copy round the buffer's end). Items decoded from buffered bits cannot
-// fail.
+// stream_state.uncompressed_size, tested after the buffer goes out). Items
+// decoded from buffered bits cannot fail.
 
 // Refills the bits and counts the input taken and the bytes written since
 // the last refill. Returns 0 when the model has lost the marker (the stream
@@ -261,16 +257,16 @@ inline int refill(BitReader &in, Output &out) {
 
 // Positions run in the output buffer; `end` is where the stream's last byte
 // would fall in it (past the buffer while more than it holds is to come),
-// and `stop` the nearer of that and the buffer's end, so a literal makes
-// one test.
+// and `stop` the nearer of that and the buffer's end, so an item makes one
+// test.
 void lzhuf_decode(void) {
   StreamState &s = stream_state;
   s.uncompressed_size = stream_read_size();
   if (s.uncompressed_size == 0) return;
   huffman_init();
-  uint8_t *bytes = s.output_buffer;
+  uint8_t *bytes = stream_output();
   Output out = {static_cast<uint32_t>(s.write_position), static_cast<uint32_t>(s.write_position)};
-  memset(bytes + BLOCK_SIZE - WINDOW_SIZE, ' ', WINDOW_SIZE);
+  memset(bytes - WINDOW_SIZE, ' ', WINDOW_SIZE);
   BitReader in = {NO_BITS};
   uint32_t end = out.position + s.uncompressed_size;
   uint32_t stop = end < BUFFER_END ? end : BUFFER_END;
@@ -291,43 +287,33 @@ void lzhuf_decode(void) {
       bytes[position++] = static_cast<uint8_t>(symbol);
       out.position = position;
       if (__builtin_expect(position != stop, 1)) continue;
-      if (position == BLOCK_SIZE) {
-        out = output_full(out);
-        if (s.uncompressed_size == 0) break;
-        end -= BLOCK_SIZE;
-        stop = end < BUFFER_END ? end : BUFFER_END;
-      }
-      if (out.position == end) break;
-      continue;
-    }
-    uint32_t distance;
-    if (__builtin_expect(bits_below(in, POSITION_BITS), 0) && !refill(in, out)) break;
-    if (__builtin_expect(!bits_below(in, POSITION_BITS), 1)) {
-      distance = decode_position_buffered(in);
     } else {
-      Checked c = decode_position_checked(in.bits);
-      in.bits = c.bits;
-      if (c.value < 0) break;
-      distance = static_cast<uint32_t>(c.value);
-    }
-    uint32_t length = static_cast<uint32_t>(symbol - MATCH_SYMBOL_BASE);
-    // A match that runs past the declared size is malformed: the stream
-    // fails, and none of the match is written.
-    if (length > end - position) {
-      s.block_failed = 1;
-      break;
-    }
-    uint32_t from = position >= distance ? position - distance : position - distance + BUFFER_END;
-    if (__builtin_expect(position + length + 8 > BLOCK_SIZE || from + length + 8 > BLOCK_SIZE, 0)) {
-      out = copy_round_end(out, from, length);
-      if (s.uncompressed_size == 0) break;
-      if (out.position < position) {  // the buffer went out on the way
-        end -= BLOCK_SIZE;
-        stop = end < BUFFER_END ? end : BUFFER_END;
+      uint32_t distance;
+      if (__builtin_expect(bits_below(in, POSITION_BITS), 0) && !refill(in, out)) break;
+      if (__builtin_expect(!bits_below(in, POSITION_BITS), 1)) {
+        distance = decode_position_buffered(in);
+      } else {
+        Checked c = decode_position_checked(in.bits);
+        in.bits = c.bits;
+        if (c.value < 0) break;
+        distance = static_cast<uint32_t>(c.value);
       }
-    } else {
-      copy_match(bytes + position, bytes + from, distance, length);
+      uint32_t length = static_cast<uint32_t>(symbol - MATCH_SYMBOL_BASE);
+      // A match that runs past the declared size is malformed: the stream
+      // fails, and none of the match is written.
+      if (length > end - position) {
+        s.block_failed = 1;
+        break;
+      }
+      copy_match(bytes + position, distance, length);
       out.position = position + length;
+      if (__builtin_expect(out.position < stop, 1)) continue;
+    }
+    if (out.position >= BUFFER_END) {
+      out = output_full(out);
+      if (s.uncompressed_size == 0) break;
+      end -= BUFFER_END;
+      stop = end < BUFFER_END ? end : BUFFER_END;
     }
     if (out.position == end) break;
   }
