@@ -57,8 +57,17 @@ record() {
   done
 }
 
+# strip stamps the PE header with the time it runs; the original's time
+# stamp and checksum go back in, so the bytes depend on the packages alone.
+restamp() {
+  local pe
+  pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  dd if="$1" of="$2" bs=1 skip=$((pe + 8)) seek=$((pe + 8)) count=4 conv=notrunc status=none
+  dd if="$1" of="$2" bs=1 skip=$((pe + 88)) seek=$((pe + 88)) count=4 conv=notrunc status=none
+}
 for f in "${wine_files[@]}"; do
   strip --strip-debug -o "$out.tmp/$f" "$wine_dir/$f"
+  restamp "$wine_dir/$f" "$out.tmp/$f"
   record "$f" "$wine_dir/$f"
 done
 printf 'strip: binutils %s\n' "$(version binutils)" >>"$sources"
