@@ -17,7 +17,7 @@ namespace {
 
 void dictionary_init(void) {
   LzhufDictionary &d = lzhuf_dictionary;
-  for (int32_t i = TREE_ROOTS; i < TREE_ROOTS + 256; i++) d.tree_child[2 * i + 1] = TREE_NIL;
+  for (int32_t i = TREE_ROOTS; i < TREE_ROOTS + 256; i++) d.tree_right[i] = TREE_NIL;
   for (int32_t i = 0; i < WINDOW_SIZE; i++) d.tree_parent[i] = TREE_NIL;
 }
 
@@ -73,85 +73,111 @@ int32_t compare_from(const uint8_t *a, const uint8_t *b, int32_t from, int32_t *
 // nearness, kept by a running maximum. Length in the high bits, nearness
 // (4096 - distance, from 1 for the farthest to 4095 for the nearest) in the
 // low 12 bits.
-inline int32_t match_score(int32_t length, int32_t r, size_t p) {
-  return (length << 12) | ((static_cast<int32_t>(p) - r) & WINDOW_MASK);
-}
+inline int32_t match_score(int32_t length, int32_t r, int32_t p) { return (length << 12) | ((p - r) & WINDOW_MASK); }
 
-inline void keep_better(int32_t *best, int32_t length, int32_t r, size_t p) {
+inline void keep_better(int32_t *best, int32_t length, int32_t r, int32_t p) {
   int32_t score = match_score(length, r, p);
   *best = score > *best ? score : *best;
 }
 
-inline void attach_leaf(size_t p, int32_t r, size_t side) {
+inline void attach_leaf(int32_t p, int32_t r, bool right_side) {
   LzhufDictionary &d = lzhuf_dictionary;
-  d.tree_child[2 * p + side] = static_cast<uint16_t>(r);
+  uint16_t *links = right_side ? d.tree_right : d.tree_left;
+  links[p] = static_cast<uint16_t>(r);
   d.tree_parent[r] = static_cast<uint16_t>(p);
-}
-
-// Same 60-byte string: r takes p's place and p leaves the tree.
-void replace_node(size_t p, int32_t r) {
-  LzhufDictionary &d = lzhuf_dictionary;
-  size_t parent = d.tree_parent[p];
-  size_t left = d.tree_child[2 * p], right = d.tree_child[2 * p + 1];
-  d.tree_parent[r] = static_cast<uint16_t>(parent);
-  d.tree_child[2 * r] = static_cast<uint16_t>(left);
-  d.tree_child[2 * r + 1] = static_cast<uint16_t>(right);
-  d.tree_parent[left] = static_cast<uint16_t>(r);
-  d.tree_parent[right] = static_cast<uint16_t>(r);
-  d.tree_child[2 * parent + (d.tree_child[2 * parent + 1] == p)] = static_cast<uint16_t>(r);
-  d.tree_parent[p] = TREE_NIL;
 }
 
 // Each step compares the order words of bytes 1..8, kept per node since its
 // insert (a node's bytes do not change while it is in a tree), and goes on
-// to the child on the key's side. Both children come in one load, issued
-// with the order word's, and the side shifts the one wanted down: the side
-// is a coin toss for a branch predictor, and the step then waits on one
-// load instead of a load behind a compare. Only when the 8 bytes agree does it compare
-// the rest of the strings. Every node on the path is scored: one that
-// shares fewer than bytes 1 and 2 scores below a 3-byte match and never
-// wins. FIND_MATCH: also leave the best match in best_match_length/_offset.
-// The coder reads it only after the last position of an item; the
-// positions a match skips over are inserted without it.
+// to the child on the key's side; only when those 8 bytes agree does it
+// compare the rest of the strings. FIND_MATCH: also leave the best match in
+// best_match_length/_offset. The coder reads it only after the last
+// position of an item; the positions a match skips over are inserted
+// without it.
 template <bool FIND_MATCH>
 inline void dictionary_insert(int32_t r) {
   LzhufDictionary &d = lzhuf_dictionary;
   const uint8_t *key = window + r;
   const uint64_t key_order = load_order_word(key + 1);
   d.order_word[r] = key_order;
-  d.tree_child[2 * r] = d.tree_child[2 * r + 1] = TREE_NIL;
-  size_t node = static_cast<size_t>(TREE_ROOTS + window[r]);
-  size_t side = 1;  // a tree hangs right of its root
-  size_t next = d.tree_child[2 * node + 1];
+  d.tree_left[r] = d.tree_right[r] = TREE_NIL;
+  int32_t p = TREE_ROOTS + window[r];
+  if (d.tree_right[p] == TREE_NIL) {  // empty tree: r becomes its top node
+    attach_leaf(p, r, true);
+    if (FIND_MATCH) d.best_match_length = 0;
+    return;
+  }
+  size_t node = d.tree_right[p];
   int32_t best = (MATCH_THRESHOLD << 12) | (WINDOW_SIZE - 1);  // a match must beat this
-  while (next != TREE_NIL) {
-    node = next;
+  bool full_match = false;
+  // Only a node that shares bytes 1 and 2 can make a match of 3 or more, so
+  // only such a node is scored: below the key, one from shares_low up;
+  // above it, one up to shares_high.
+  const uint64_t shares_low = key_order & 0xFFFF000000000000u;
+  const uint64_t shares_high = key_order | 0x0000FFFFFFFFFFFFu;
+  // One compare decides the step in the common case, where bytes 1..8
+  // differ. The three cases are written out, in this order (below, equal,
+  // above), which lets GCC branch on the flags of that one compare; a step
+  // that first settles the side and then picks the link costs more.
+  for (;;) {
     uint64_t node_order = d.order_word[node];
-    uint32_t links;  // left child in the low half, right in the high
-    memcpy(&links, d.tree_child + 2 * node, sizeof links);
-    if (__builtin_expect(node_order != key_order, 1)) {
-      if (FIND_MATCH) keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, node);
-      side = node_order < key_order;
-    } else {
+    bool right_side;
+    if (node_order < key_order) {
+      if (FIND_MATCH && node_order >= shares_low)
+        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, static_cast<int32_t>(node));
+      size_t next = d.tree_right[node];
+      if (next != TREE_NIL) {
+        node = next;
+        continue;
+      }
+      right_side = true;
+    } else if (node_order == key_order) {
       int32_t greater;
-      // The node's string addressed from the key's, so that both loads of
-      // a word share one base register.
+      // The node's string addressed from the key's, so that both loads of a
+      // word share one base register.
       int32_t length = compare_from(key, key + (static_cast<ptrdiff_t>(node) - r), 9, &greater);
-      if (FIND_MATCH) keep_better(&best, length, r, node);
+      if (FIND_MATCH) keep_better(&best, length, r, static_cast<int32_t>(node));
       if (length >= LOOKAHEAD_SIZE) {
-        replace_node(node, r);
+        full_match = true;
         break;
       }
-      side = static_cast<size_t>(greater);
+      size_t next = greater ? d.tree_right[node] : d.tree_left[node];
+      if (next != TREE_NIL) {
+        node = next;
+        continue;
+      }
+      right_side = greater;
+    } else {
+      if (FIND_MATCH && node_order <= shares_high)
+        keep_better(&best, 1 + equal_leading_bytes(key_order, node_order), r, static_cast<int32_t>(node));
+      size_t next = d.tree_left[node];
+      if (next != TREE_NIL) {
+        node = next;
+        continue;
+      }
+      right_side = false;
     }
-    next = (links >> (16 * side)) & 0xFFFF;  // by arithmetic, not a branch
+    attach_leaf(static_cast<int32_t>(node), r, right_side);
+    break;
   }
-  if (next == TREE_NIL) attach_leaf(node, r, side);
+  p = static_cast<int32_t>(node);
   if (FIND_MATCH) {
     int32_t best_length = best >> 12;
     d.best_match_length = static_cast<int16_t>(best_length > MATCH_THRESHOLD ? best_length : 0);
     d.best_match_offset = static_cast<uint16_t>(WINDOW_SIZE - (best & 0xFFF) - 1);
   }
+  if (!full_match) return;
+  // Same 60-byte string: r takes p's place and p leaves the tree.
+  d.tree_parent[r] = d.tree_parent[p];
+  d.tree_left[r] = d.tree_left[p];
+  d.tree_right[r] = d.tree_right[p];
+  d.tree_parent[d.tree_left[p]] = static_cast<uint16_t>(r);
+  d.tree_parent[d.tree_right[p]] = static_cast<uint16_t>(r);
+  if (d.tree_right[d.tree_parent[p]] == p)
+    d.tree_right[d.tree_parent[p]] = static_cast<uint16_t>(r);
+  else
+    d.tree_left[d.tree_parent[p]] = static_cast<uint16_t>(r);
+  d.tree_parent[p] = TREE_NIL;
 }
 
 // The node's replacement: its only child, or, with two children, the
@@ -159,33 +185,34 @@ inline void dictionary_insert(int32_t r) {
 // so the common choices are made by selection rather than by branches.
 inline void dictionary_delete(int32_t p) {
   LzhufDictionary &d = lzhuf_dictionary;
-  size_t parent = d.tree_parent[p];
+  int32_t parent = d.tree_parent[p];
   if (parent == TREE_NIL) return;
-  size_t left = d.tree_child[2 * p];
-  size_t right = d.tree_child[2 * p + 1];
-  size_t q;
+  int32_t left = d.tree_left[p];
+  int32_t right = d.tree_right[p];
+  int32_t q;
   if (((left | right) & TREE_NIL) == 0) {  // two children
     q = left;
-    size_t next = d.tree_child[2 * q + 1];
+    int32_t next = d.tree_right[q];
     if (next != TREE_NIL) {
       do {
         q = next;
-        next = d.tree_child[2 * q + 1];
+        next = d.tree_right[q];
       } while (next != TREE_NIL);
-      size_t q_parent = d.tree_parent[q];
-      size_t q_left = d.tree_child[2 * q];
-      d.tree_child[2 * q_parent + 1] = static_cast<uint16_t>(q_left);
+      int32_t q_parent = d.tree_parent[q];
+      int32_t q_left = d.tree_left[q];
+      d.tree_right[q_parent] = static_cast<uint16_t>(q_left);
       d.tree_parent[q_left] = static_cast<uint16_t>(q_parent);
-      d.tree_child[2 * q] = static_cast<uint16_t>(left);
+      d.tree_left[q] = static_cast<uint16_t>(left);
       d.tree_parent[left] = static_cast<uint16_t>(q);
     }
-    d.tree_child[2 * q + 1] = static_cast<uint16_t>(right);
+    d.tree_right[q] = static_cast<uint16_t>(right);
     d.tree_parent[right] = static_cast<uint16_t>(q);
   } else {
     q = left ^ right ^ TREE_NIL;  // the one child, or TREE_NIL for a leaf
   }
   d.tree_parent[q] = static_cast<uint16_t>(parent);
-  d.tree_child[2 * parent + (d.tree_child[2 * parent + 1] == static_cast<size_t>(p))] = static_cast<uint16_t>(q);
+  uint16_t *links = d.tree_right[parent] == p ? d.tree_right : d.tree_left;
+  links[parent] = static_cast<uint16_t>(q);
   d.tree_parent[p] = TREE_NIL;
 }
 

@@ -4,10 +4,10 @@
 // positions, one per first byte, ordered by the 60-byte string at each
 // position (bytes compared unsigned).
 //
-//   tree_child[2p], tree_child[2p + 1]   left and right child of position p
-//                        (p = 0..4095), TREE_NIL for none
+//   tree_left[0..4095], tree_right[0..4095], tree_parent[0..4095]
+//                        links of the node at each window position
 //   index TREE_NIL (4096) a scratch slot; relinking may write it
-//   tree_child[2 (TREE_ROOTS + c) + 1]   top node of the tree for first byte c
+//   tree_right[TREE_ROOTS + c]  top node of the tree for first byte c
 //   tree_parent[p] == TREE_NIL  position p is in no tree
 #pragma once
 #include <stdint.h>
@@ -20,12 +20,12 @@ enum : int32_t {
 };
 
 struct LzhufDictionary {
-  uint16_t tree_child[2 * (WINDOW_SIZE + 1 + 256)];  // [2p + side], side 1 = right
+  uint16_t tree_left[WINDOW_SIZE + 1];
+  uint16_t tree_right[WINDOW_SIZE + 1 + 256];
   uint16_t tree_parent[WINDOW_SIZE + 1];
   // Bytes 1..8 of the string at each position in a tree, as a big-endian
-  // number (set when the position is inserted); the entry at TREE_NIL is
-  // scratch that the search may read.
-  uint64_t order_word[WINDOW_SIZE + 1];
+  // number (set when the position is inserted).
+  uint64_t order_word[WINDOW_SIZE];
   int16_t best_match_length;   // 0 (nothing over 2 bytes) or 3..60
   uint16_t best_match_offset;  // distance of the best match minus one
 };

@@ -147,11 +147,11 @@ void expect_same_parse(const std::vector<uint8_t> &input, const std::string &wha
   for (int p = 0; p < WINDOW_SIZE; p++) {
     ASSERT_EQ(d.tree_parent[p], plain.parent[p]) << what << ": parent of " << p;
     if (plain.parent[p] == NIL) continue;
-    ASSERT_EQ(d.tree_child[2 * p], plain.left[p]) << what << ": left of " << p;
-    ASSERT_EQ(d.tree_child[2 * p + 1], plain.right[p]) << what << ": right of " << p;
+    ASSERT_EQ(d.tree_left[p], plain.left[p]) << what << ": left of " << p;
+    ASSERT_EQ(d.tree_right[p], plain.right[p]) << what << ": right of " << p;
   }
   for (int c = 0; c < 256; c++)
-    ASSERT_EQ(d.tree_child[2 * (TREE_ROOTS + c) + 1], plain.right[TREE_ROOTS + c]) << what << ": root " << c;
+    ASSERT_EQ(d.tree_right[TREE_ROOTS + c], plain.right[TREE_ROOTS + c]) << what << ": root " << c;
 }
 
 }  // namespace
