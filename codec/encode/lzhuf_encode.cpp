@@ -21,8 +21,6 @@ void dictionary_init(void) {
   for (int32_t i = 0; i < WINDOW_SIZE; i++) d.tree_parent[i] = TREE_NIL;
 }
 
-}  // namespace
-
 // ---- String comparison ------------------------------------------------------
 // Strings are compared 8 bytes at a time as big-endian numbers ("order
 // words"): they order like the strings they hold, and their leading zero bits
@@ -32,8 +30,6 @@ void dictionary_init(void) {
 #if !defined(__GNUC__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "the encoder's word comparison needs a little-endian GCC-compatible compiler"
 #endif
-
-namespace {
 
 inline uint64_t load_word(const uint8_t *p) {
   uint64_t word;
@@ -87,6 +83,22 @@ inline void attach_leaf(int32_t p, int32_t r, bool right_side) {
   d.tree_parent[r] = static_cast<uint16_t>(p);
 }
 
+// Same 60-byte string: r takes p's place and p leaves the tree.
+void replace_node(int32_t p, int32_t r) {
+  LzhufDictionary &d = lzhuf_dictionary;
+  d.tree_parent[r] = d.tree_parent[p];
+  d.tree_left[r] = d.tree_left[p];
+  d.tree_right[r] = d.tree_right[p];
+  d.tree_parent[d.tree_left[p]] = static_cast<uint16_t>(r);
+  d.tree_parent[d.tree_right[p]] = static_cast<uint16_t>(r);
+  if (d.tree_right[d.tree_parent[p]] == p)
+    d.tree_right[d.tree_parent[p]] = static_cast<uint16_t>(r);
+  else
+    d.tree_left[d.tree_parent[p]] = static_cast<uint16_t>(r);
+  d.tree_parent[p] = TREE_NIL;
+}
+
+// A hot path written out on purpose (only the rare replacement is a call).
 // Each step compares the order words of bytes 1..8, kept per node since its
 // insert (a node's bytes do not change while it is in a tree), and goes on
 // to the child on the key's side; only when those 8 bytes agree does it
@@ -160,24 +172,12 @@ inline void dictionary_insert(int32_t r) {
     attach_leaf(static_cast<int32_t>(node), r, right_side);
     break;
   }
-  p = static_cast<int32_t>(node);
   if (FIND_MATCH) {
     int32_t best_length = best >> 12;
     d.best_match_length = static_cast<int16_t>(best_length > MATCH_THRESHOLD ? best_length : 0);
     d.best_match_offset = static_cast<uint16_t>(WINDOW_SIZE - (best & 0xFFF) - 1);
   }
-  if (!full_match) return;
-  // Same 60-byte string: r takes p's place and p leaves the tree.
-  d.tree_parent[r] = d.tree_parent[p];
-  d.tree_left[r] = d.tree_left[p];
-  d.tree_right[r] = d.tree_right[p];
-  d.tree_parent[d.tree_left[p]] = static_cast<uint16_t>(r);
-  d.tree_parent[d.tree_right[p]] = static_cast<uint16_t>(r);
-  if (d.tree_right[d.tree_parent[p]] == p)
-    d.tree_right[d.tree_parent[p]] = static_cast<uint16_t>(r);
-  else
-    d.tree_left[d.tree_parent[p]] = static_cast<uint16_t>(r);
-  d.tree_parent[p] = TREE_NIL;
+  if (full_match) replace_node(static_cast<int32_t>(node), r);
 }
 
 // The node's replacement: its only child, or, with two children, the
