@@ -42,7 +42,7 @@ row() { printf "%-16s %10s %8s %8s %8s %8s %8s\n" "$@"; }
 
 summary=()
 for corpus in "${corpora[@]}"; do
-  echo "corpus: $corpus"
+  echo "corpus: ${corpus/#$work\//}"
   row file bytes encode best decode zlib9enc zlib9dec
   t_bytes=0 t_enc=0 t_best=0 t_dec=0 t_zenc=0 t_zdec=0
   for file in "$corpus"/*; do
@@ -65,7 +65,9 @@ for corpus in "${corpora[@]}"; do
     "$(per_byte "$t_dec" "$t_bytes")" "$(per_byte "$t_zenc" "$t_bytes")" "$(per_byte "$t_zdec" "$t_bytes")")
   echo "$total"
   echo
-  summary+=("$(printf '%-40s' "$corpus") ${total#TOTAL}")
+  label=$corpus
+  [ "$corpus" = "$work/generated" ] && label=generated
+  summary+=("$(printf '%-40s' "$label") ${total#TOTAL}")
 done
 echo "summary (instructions per byte):"
 printf "%-40s %10s %8s %8s %8s %8s %8s\n" corpus bytes encode best decode zlib9enc zlib9dec
