@@ -298,7 +298,7 @@ void encode_symbol(int32_t symbol) {
   size_t moving = k;
   for (k = m.parent[k]; k != ROOT_NODE; k = m.parent[k]) code |= static_cast<uint32_t>(k & 1) << n++;
   write_code(code, n);
-  huffman_count_from(moving);
+  huffman_update_from(moving);
 }
 
 // The high part's code (3..8 bits) and the 6 low bits go out as one piece.
