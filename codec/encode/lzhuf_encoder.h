@@ -32,7 +32,7 @@ struct LzhufDictionary {
 
 extern LzhufDictionary lzhuf_dictionary;
 
-// The dictionary's operations (lzhuf_encode.cpp, inlined into the encode
+// The dictionary's operations (lzhuf_dictionary.h, inlined into the encode
 // loop): dictionary_init empties all trees; dictionary_insert(r) inserts
 // window position r, replacing a node with the same 60-byte string, and
 // (when the coder will read it) leaves the longest match on its search path,
