@@ -179,14 +179,17 @@ inline void dictionary_insert(int32_t r) {
 // Two positions' inserts walked side by side, for the positions a match
 // skips over: each walk is a chain of dependent loads, and two chains
 // overlap. The steps pick the child by arithmetic, so that neither walk's
-// mispredicted side throws away the other's work. The two positions lie in
-// different trees.
+// mispredicted side throws away the other's work. Both walks leave the tree
+// as it is (a node with the same 60 bytes is noted in `equal`); the first
+// insert then goes in, and the second where its walk would have gone with
+// the first already in: on from the first's place if it reached it, and to
+// the first wherever it met the node the first replaced.
 struct Walk {
   const uint8_t *key;
   uint64_t key_order;
   int32_t r;
   int32_t best;  // the match score, for a walk that scores
-  bool replaced;
+  size_t equal;  // a node with the same 60 bytes, or TREE_NIL
   size_t node, next, side;
 };
 
@@ -195,7 +198,7 @@ inline void walk_start(Walk &w, int32_t r) {
   w.r = r;
   w.key = window + r;
   w.key_order = load_order_word(w.key + 1);
-  w.replaced = false;
+  w.equal = TREE_NIL;
   w.best = (MATCH_THRESHOLD << 12) | (WINDOW_SIZE - 1);
   d.order_word[r] = w.key_order;
   d.tree_left[r] = d.tree_right[r] = TREE_NIL;
@@ -221,8 +224,7 @@ inline void walk_step(Walk &w) {
     int32_t length = compare_from(w.key, w.key + (static_cast<ptrdiff_t>(node) - w.r), 9, &greater);
     if (SCORE) keep_better(&w.best, length, w.r, static_cast<int32_t>(node));
     if (length >= LOOKAHEAD_SIZE) {
-      replace_node(static_cast<int32_t>(node), w.r);
-      w.replaced = true;
+      w.equal = node;
       w.next = TREE_NIL;
       return;
     }
@@ -234,7 +236,8 @@ inline void walk_step(Walk &w) {
 }
 
 // FIND_MATCH: the second insert is the item's last and leaves the best
-// match, as dictionary_insert<true> does.
+// match, as dictionary_insert<true> does; it must then lie in another tree
+// than the first (which its path would have scored).
 template <bool FIND_MATCH>
 inline void dictionary_insert_pair(int32_t r0, int32_t r1) {
   Walk a, b;
@@ -246,8 +249,26 @@ inline void dictionary_insert_pair(int32_t r0, int32_t r1) {
   }
   while (a.next != TREE_NIL) walk_step<false>(a);
   while (b.next != TREE_NIL) walk_step<FIND_MATCH>(b);
-  if (!a.replaced) attach_leaf(static_cast<int32_t>(a.node), r0, a.side != 0);
-  if (!b.replaced) attach_leaf(static_cast<int32_t>(b.node), r1, b.side != 0);
+  if (a.equal != TREE_NIL)
+    replace_node(static_cast<int32_t>(a.equal), r0);
+  else
+    attach_leaf(static_cast<int32_t>(a.node), r0, a.side != 0);
+  if (a.equal != TREE_NIL) {
+    if (b.equal == a.equal) b.equal = static_cast<size_t>(r0);
+    if (b.node == a.equal) b.node = static_cast<size_t>(r0);
+  } else if (b.equal == TREE_NIL && b.node == a.node && b.side == a.side) {
+    int32_t greater;  // same tree: the first bytes agree
+    if (compare_from(b.key, a.key, 1, &greater) >= LOOKAHEAD_SIZE) {
+      b.equal = static_cast<size_t>(r0);
+    } else {
+      b.node = static_cast<size_t>(r0);
+      b.side = static_cast<size_t>(greater);
+    }
+  }
+  if (b.equal != TREE_NIL)
+    replace_node(static_cast<int32_t>(b.equal), r1);
+  else
+    attach_leaf(static_cast<int32_t>(b.node), r1, b.side != 0);
   if (FIND_MATCH) {
     LzhufDictionary &d = lzhuf_dictionary;
     int32_t best_length = b.best >> 12;
@@ -257,14 +278,15 @@ inline void dictionary_insert_pair(int32_t r0, int32_t r1) {
 }
 
 // Whether the next two positions of an item (`left` of them) can be walked
-// side by side: their input bytes are in the buffer, they lie in different
-// trees, and the second position's delete, which moves ahead of the first
-// insert, does not touch that insert's tree.
+// side by side: their input bytes are in the buffer, the second position's
+// delete, which moves ahead of the first insert, does not touch that
+// insert's tree, and when the second is the item's last, the two lie in
+// different trees.
 inline bool can_pair(int32_t s, int32_t r, int32_t left) {
   const StreamState &st = stream_state;
   int32_t s1 = (s + 1) & WINDOW_MASK;
   uint8_t first = window[(r + 1) & WINDOW_MASK];
-  return left >= 2 && st.read_end - st.read_position >= 2 && first != window[(r + 2) & WINDOW_MASK] &&
+  return left >= 2 && st.read_end - st.read_position >= 2 && (left > 2 || first != window[(r + 2) & WINDOW_MASK]) &&
          (lzhuf_dictionary.tree_parent[s1] == TREE_NIL || window[s1] != first);
 }
 
