@@ -14,43 +14,42 @@ void huffman_init(void) {
     m.child[j] = static_cast<uint16_t>(i);
     m.parent[i] = m.parent[i + 1] = static_cast<uint16_t>(j);
   }
-  m.weight[NODE_COUNT] = 0xFFFF;
+  for (int32_t i = NODE_COUNT; i < NODE_COUNT + SENTINELS; i++) m.weight[i] = 0xFFFF;
   m.parent[ROOT_NODE] = 0;
 }
 
-namespace {
-
-// Halves every leaf weight (rounding up) and rebuilds the internal nodes by
-// insertion, so the order by weight holds again with the root near 16K.
+// Halves every leaf weight (rounding up) and rebuilds the internal nodes,
+// so the order by weight holds again with the root near 16K.
+//
+// The tree is built the classic way: the two lightest nodes left, at
+// positions i and i + 1 of the growing array, get a parent that goes above
+// every node that weighs no more. These sums never decrease, so the array
+// is a merge of the leaves (in weight order) and the parents (in the order
+// they are made), with a leaf first on equal weights; it is written here
+// from position 0 up in one pass. The leaves wait at the top of the array
+// (positions 313..626), where the merge overtakes them only at its end.
 void huffman_rebuild(void) {
   HuffmanModel &m = huffman_model;
-  int32_t j = 0;
-  for (int32_t i = 0; i < NODE_COUNT; i++) {
+  int32_t leaf = NODE_COUNT;
+  for (int32_t i = ROOT_NODE; i >= 0; i--) {
     if (m.child[i] >= NODE_COUNT) {
-      m.weight[j] = static_cast<uint16_t>((m.weight[i] + 1) / 2);
-      m.child[j] = m.child[i];
-      j++;
+      leaf--;
+      m.weight[leaf] = static_cast<uint16_t>((m.weight[i] + 1) / 2);
+      m.child[leaf] = m.child[i];
     }
   }
-  for (int32_t i = 0, j2 = SYMBOL_COUNT; j2 < NODE_COUNT; i += 2, j2++) {
-    uint32_t f = static_cast<uint32_t>(m.weight[i]) + m.weight[i + 1];
-    // The new node goes above every node that weighs no more. Positions
-    // below j2 are in weight order, and i + 1 weighs less than f, so a
-    // binary search over i + 2 .. j2 finds the place.
-    int32_t k = i + 2, above = j2;
-    while (k < above) {
-      int32_t middle = (k + above) / 2;
-      if (m.weight[middle] <= f)
-        k = middle + 1;
-      else
-        above = middle;
+  int32_t pair = 0;  // children of the next parent to place (its sum is read early)
+  for (int32_t x = 0; x < NODE_COUNT; x++) {
+    uint32_t sum = static_cast<uint32_t>(m.weight[pair]) + m.weight[pair + 1];
+    if (pair + 2 <= x && sum < m.weight[leaf]) {  // past the last leaf, the sentinel
+      m.weight[x] = static_cast<uint16_t>(sum);
+      m.child[x] = static_cast<uint16_t>(pair);
+      pair += 2;
+    } else {
+      m.weight[x] = m.weight[leaf];
+      m.child[x] = m.child[leaf];
+      leaf++;
     }
-    for (int32_t t = j2; t > k; t--) {
-      m.weight[t] = m.weight[t - 1];
-      m.child[t] = m.child[t - 1];
-    }
-    m.weight[k] = static_cast<uint16_t>(f);
-    m.child[k] = static_cast<uint16_t>(i);
   }
   for (int32_t i = 0; i < NODE_COUNT; i++) {
     int32_t a = m.child[i];
@@ -59,34 +58,7 @@ void huffman_rebuild(void) {
   }
 }
 
-}  // namespace
-
-// Positions are unsigned so they index without widening.
-void huffman_update_from(size_t x) {
-  HuffmanModel &m = huffman_model;
-  do {
-    uint16_t *at = m.weight + x;
-    uint16_t w = static_cast<uint16_t>(*at + 1);  // no count reaches 0xFFFF, the sentinel's
-    *at = w;
-    if (w > at[1]) {
-      // Move the node to the top of the run that shared its old weight.
-      size_t y = x + 1;
-      while (w > m.weight[y + 1]) y++;
-      m.weight[x] = m.weight[y];
-      m.weight[y] = w;
-      uint32_t a = m.child[x];
-      uint32_t b = m.child[y];
-      m.child[y] = static_cast<uint16_t>(a);
-      m.child[x] = static_cast<uint16_t>(b);
-      m.parent[a] = static_cast<uint16_t>(y);
-      if (a < static_cast<uint32_t>(NODE_COUNT)) m.parent[a + 1] = static_cast<uint16_t>(y);
-      m.parent[b] = static_cast<uint16_t>(x);
-      if (b < static_cast<uint32_t>(NODE_COUNT)) m.parent[b + 1] = static_cast<uint16_t>(x);
-      x = y;
-    }
-    x = m.parent[x];
-  } while (x != 0);
-}
+void huffman_update_from(size_t x) { huffman_count_from(x); }
 
 void huffman_update(int32_t symbol) {
   if (huffman_model.weight[ROOT_NODE] == REBUILD_LIMIT) huffman_rebuild();

@@ -52,7 +52,7 @@ namespace {
 void write_output(int32_t count) {
   StreamState &s = stream_state;
   if (s.write_failed) return;
-  if (stream_file_write(s.output_file, s.output_buffer, count) != count) {
+  if (stream_file_write(s.output_file, stream_output(), count) != count) {
     s.write_failed = 1;
     // Stop producing: the decoder ends at its next pass, the encoder at its
     // next input request.
@@ -64,7 +64,7 @@ void write_output(int32_t count) {
 
 void fill_block_header(void) {
   StreamState &s = stream_state;
-  if (s.mode == MODE_ENCODE) write_block_header(s.output_buffer, s.write_position);
+  if (s.mode == MODE_ENCODE) write_block_header(stream_output(), s.write_position);
   pump_messages();
 }
 

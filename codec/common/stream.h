@@ -35,6 +35,8 @@ int compress_stream_best(StreamFile input, StreamFile output, int32_t count);
 
 enum : int32_t {
   TRANSFER_BUFFER_SIZE = 16384,
+  OUTPUT_HISTORY = 4096,  // the LZHUF window (lzhuf.h)
+  OUTPUT_OVERRUN = 72,    // a 60-byte match, 8 bytes at a time
   BYTES_PER_PUMP = 1024,  // byte operations between two pump_messages calls
 };
 
@@ -59,8 +61,11 @@ struct StreamState {
   uint8_t block_ends_at_read;  // decode: the last block ended exactly where
                                // its read ended (a tail block may follow)
 
-  // Output side: output_buffer[0 .. write_position) waits to be written.
-  uint8_t output_buffer[BLOCK_SIZE];
+  // Output side: stream_output()[0 .. write_position) waits to be written.
+  // It lies in output_space behind OUTPUT_HISTORY bytes where the decoder
+  // keeps the window of bytes already written, and in front of
+  // OUTPUT_OVERRUN bytes that a copy may write past its end.
+  uint8_t output_space[OUTPUT_HISTORY + BLOCK_SIZE + OUTPUT_OVERRUN];
   int32_t write_position;
   int32_t write_limit;
   int32_t output_remaining;
@@ -78,6 +83,8 @@ struct StreamState {
 };
 
 extern StreamState stream_state;
+
+inline uint8_t *stream_output(void) { return stream_state.output_space + OUTPUT_HISTORY; }
 
 // Shared with the installer's stored-file copy (never in use by both at
 // once); the driver uses its first BLOCK_SIZE bytes for input blocks.

@@ -64,7 +64,7 @@ inline int32_t stream_get_byte(void) {
 
 inline void stream_put_byte(int32_t byte) {
   StreamState &s = stream_state;
-  s.output_buffer[s.write_position++] = static_cast<uint8_t>(byte);
+  stream_output()[s.write_position++] = static_cast<uint8_t>(byte);
   if (s.write_position >= s.write_limit) {
     stream_flush_block();
   } else {

@@ -1,4 +1,5 @@
 // LZHUF decoder.
+#include <stdint.h>
 #include <string.h>
 
 #include "codec/common/huffman.h"
@@ -7,9 +8,11 @@
 #include "codec/common/stream_bytes.h"
 
 // ---- Bit reader -----------------------------------------------------------
-// The decoder keeps its unread bits in a local 64-bit buffer, next bit in
-// bit 63, `count` of them valid. Bits below those are either zero or the
-// stream's next bits (a refill may OR the same bits in again).
+// The decoder keeps its unread bits in a local machine word (64 bits in the
+// tools, 32 in the stub), next bit in the top bit. Below the valid bits sits
+// a single 1, the marker, and below it only zeros: the valid count is the
+// marker's distance from the top, so taking bits is one shift, and a
+// symbol's walk keeps no count.
 //
 // Bytes of the current block are taken eagerly; the next block is read only
 // when the decoder needs a bit it does not have, one byte at a time, so the
@@ -17,226 +20,303 @@
 //
 // A code path is at most 22 levels deep (a Huffman tree whose leaves weigh
 // at least 1 and whose root weighs at most 32768 cannot be deeper), and an
-// offset takes at most 14 bits: with ITEM_BITS buffered, a whole item
-// decodes without checking the buffer. A walk deeper than MAX_CODE_BITS
-// means the model itself is broken; the stream then fails.
+// offset takes at most 14 bits: with SYMBOL_BITS buffered a symbol decodes
+// without checking the buffer, with POSITION_BITS an offset, and a refill
+// of a 32-bit word leaves at least 24. A walk that shifts the marker out
+// means the model itself is broken; the next refill fails the stream.
 
-enum : int32_t { ITEM_BITS = 40, MAX_CODE_BITS = ITEM_BITS - 14 };
+// A build may name another word: the tests run the stub's 32-bit reader so.
+#ifndef KESTRUNE_DECODE_WORD
+#define KESTRUNE_DECODE_WORD uintptr_t
+#endif
+typedef KESTRUNE_DECODE_WORD BitWord;
+
+enum : int32_t {
+  SYMBOL_BITS = 22,
+  POSITION_BITS = 14,
+  WORD_BYTES = sizeof(BitWord),
+  TOP_BIT = 8 * WORD_BYTES - 1,
+};
+
+const BitWord NO_BITS = static_cast<BitWord>(1) << TOP_BIT;  // the marker alone
 
 struct BitReader {
-  uint64_t bits;
-  int32_t count;
+  BitWord bits;
 };
 
 namespace {
 
-// Tops the buffer up from the current block without reading a new one.
-inline void fill_from_block(BitReader &in) {
-  StreamState &s = stream_state;
-  int32_t position = s.read_position;
-  int32_t taken;
+inline int32_t marker_of(BitWord bits) {
+  return WORD_BYTES == 8 ? __builtin_ctzll(bits) : __builtin_ctz(static_cast<uint32_t>(bits));
+}
+
+inline int32_t bit_count(BitWord bits) { return TOP_BIT - marker_of(bits); }
+
+// Fewer than n bits valid: the marker goes out with the next n bits.
+inline bool bits_below(const BitReader &in, int32_t n) { return static_cast<BitWord>(in.bits << n) == 0; }
+
+// Puts the marker at bit `at`, clearing what follows it.
+inline BitWord mark_at(BitWord bits, int32_t at) { return ((bits >> at) | 1) << at; }
+
+// The next WORD_BYTES input bytes as a number, first byte on top. Reads
+// past the block's end stay in the transfer buffer; their bits are never
+// taken.
+static_assert(TRANSFER_BUFFER_SIZE >= BLOCK_SIZE + WORD_BYTES, "word reads past a block leave the buffer");
+
+inline BitWord load_word(const uint8_t *p) {
+  BitWord word;
 #if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  if (s.read_end - position >= 8) {
-    uint64_t word;
-    memcpy(&word, transfer_buffer + position, 8);
-    in.bits |= __builtin_bswap64(word) >> in.count;
-    taken = (63 - in.count) >> 3;
-    in.count += taken * 8;
-    s.read_position = position + taken;
-  } else
+  memcpy(&word, p, WORD_BYTES);
+  word = WORD_BYTES == 8 ? __builtin_bswap64(word) : __builtin_bswap32(static_cast<uint32_t>(word));
+#else
+  word = 0;
+  for (int32_t i = 0; i < WORD_BYTES; i++) word = word << 8 | p[i];
 #endif
-  {
-    int32_t end = s.read_end;
-    while (in.count <= 56 && position < end) {
-      in.bits |= static_cast<uint64_t>(transfer_buffer[position++]) << (56 - in.count);
-      in.count += 8;
-    }
-    taken = position - s.read_position;
-    s.read_position = position;
-  }
-  stream_count_operations(taken);
+  return word;
+}
+
+// Tops the bits up from the current block without reading a new one, and
+// returns how many bytes it took. With the marker at bit m, m / 8 whole
+// bytes fit, as far as the block has them.
+inline int32_t fill_from_block(BitReader &in) {
+  StreamState &s = stream_state;
+  int32_t marker = marker_of(in.bits);
+  int32_t position = s.read_position;
+  int32_t left = s.read_end - position;
+  int32_t taken = marker >> 3 < left ? marker >> 3 : left;
+  BitWord bits = (in.bits & (in.bits - 1)) | load_word(transfer_buffer + position) >> (TOP_BIT - marker);
+  s.read_position = position + taken;
+  in.bits = mark_at(bits, marker - 8 * taken);
+  return taken;
 }
 
 // Makes sure at least `need` (1..8) bits are buffered, reading the next
 // block if the current one is used up. Missing input reads as zero bits and
 // has already failed the stream.
-inline void need_bits(BitReader &in, int32_t need) {
-  if (in.count >= need) return;
-  fill_from_block(in);
-  if (in.count >= need) return;
+void need_bits(BitReader &in, int32_t need) {
+  if (bit_count(in.bits) >= need) return;
+  stream_count_operations(fill_from_block(in));
+  if (bit_count(in.bits) >= need) return;
   int32_t byte = stream_get_byte();
   if (byte < 0) byte = 0;
-  in.bits |= static_cast<uint64_t>(byte) << (56 - in.count);
-  in.count += 8;
+  int32_t marker = marker_of(in.bits) - 8;
+  in.bits = mark_at((in.bits & (in.bits - 1)) | static_cast<BitWord>(byte) << (marker + 1), marker);
 }
 
 inline uint32_t take_bits(BitReader &in, int32_t n) {
-  uint32_t value = static_cast<uint32_t>(in.bits >> (64 - n));
+  uint32_t value = static_cast<uint32_t>(in.bits >> (TOP_BIT + 1 - n));
   in.bits <<= n;
-  in.count -= n;
   return value;
 }
 
 // ---- Items ----------------------------------------------------------------
 
-// A symbol whose whole code is in the buffer: one child lookup per bit,
-// then the model's update from the leaf up. Returns -1 for a walk deeper
-// than any tree of the model can be.
-inline int32_t decode_symbol_buffered(BitReader &in) {
-  const uint16_t *child = huffman_model.child;
-  uint64_t bits = in.bits;
-  uint32_t x = child[ROOT_NODE];
-  int32_t depth = 0;
-  do {
-    x = child[x + static_cast<uint32_t>(bits >> 63)];
-    bits <<= 1;
-    depth++;
-  } while (x < static_cast<uint32_t>(NODE_COUNT));
-  in.bits = bits;
-  in.count -= depth;
-  if (depth > MAX_CODE_BITS) return -1;
-  huffman_update(static_cast<int32_t>(x) - NODE_COUNT);
-  return static_cast<int32_t>(x) - NODE_COUNT;
+// Counts the decoded leaf (its node value, NODE_COUNT + symbol) in the model
+// and returns the symbol.
+inline int32_t count_leaf(uint32_t leaf) {
+  if (huffman_model.weight[ROOT_NODE] == REBUILD_LIMIT) huffman_rebuild();
+  huffman_count_from(huffman_model.parent[leaf]);
+  return static_cast<int32_t>(leaf) - NODE_COUNT;
 }
 
-// The same bit by bit, near the end of a block.
-int32_t decode_symbol_checked(BitReader &in) {
+// A symbol whose whole code is in the buffer: one child lookup per bit (the
+// bit shifted out by a doubling, its carry added to the index), then the
+// model's update from the leaf up. The root's children always sit just
+// below it.
+inline int32_t decode_symbol_buffered(BitReader &in) {
+  const uint16_t *child = huffman_model.child;
+  BitWord bits = in.bits;
+  uint32_t x = ROOT_NODE - 2;
+  do {
+    BitWord doubled;
+    bool bit = __builtin_add_overflow(bits, bits, &doubled);
+    x = child[x + bit];
+    bits = doubled;
+  } while (x < static_cast<uint32_t>(NODE_COUNT));
+  in.bits = bits;
+  return count_leaf(x);
+}
+
+// An offset: the high part's code (3..8 bits, told by the first 8 bits),
+// then the 6 plain low bits. Returns the distance, 1..4096.
+inline uint32_t decode_position_buffered(BitReader &in) {
+  uint32_t b = static_cast<uint32_t>(in.bits >> (TOP_BIT - 7));
+  int32_t length = POSITION_PREFIX_LENGTH[b];
+  uint32_t low = static_cast<uint32_t>(static_cast<BitWord>(in.bits << length) >> (TOP_BIT - 5));
+  in.bits <<= length + 6;
+  return (static_cast<uint32_t>(POSITION_PREFIX_HIGH[b]) << 6 | low) + 1;
+}
+
+// Near the end of a block, bit by bit. These take and return the bits by
+// value, so that the decode loop keeps its own in a register. `value` is -1
+// when the bits never arrived (the stream has failed).
+struct Checked {
+  BitWord bits;
+  int32_t value;
+};
+
+__attribute__((noinline)) Checked decode_symbol_checked(BitWord bits) {
+  BitReader in = {bits};
   const uint16_t *child = huffman_model.child;
   uint32_t x = child[ROOT_NODE];
   do {
     need_bits(in, 1);
     x = child[x + take_bits(in, 1)];
   } while (x < static_cast<uint32_t>(NODE_COUNT));
-  huffman_update(static_cast<int32_t>(x) - NODE_COUNT);
-  return static_cast<int32_t>(x) - NODE_COUNT;
+  int32_t symbol = count_leaf(x);
+  return {in.bits, stream_state.block_failed ? -1 : symbol};
 }
 
-// The first 8 bits hold the high part's code (3..8 bits) and the start of
-// the 6 plain low bits; the rest of the low bits follow.
-inline uint32_t decode_position(BitReader &in, bool checked) {
-  if (checked) need_bits(in, 8);
+__attribute__((noinline)) Checked decode_position_checked(BitWord bits) {
+  BitReader in = {bits};
+  need_bits(in, 8);
   uint32_t b = take_bits(in, 8);
   uint32_t high = POSITION_PREFIX_HIGH[b];
-  int32_t more = POSITION_PREFIX_LENGTH[b] - 2;
-  if (checked) {
-    while (more-- > 0) {
-      need_bits(in, 1);
-      b = (b << 1) | take_bits(in, 1);
-    }
-  } else {
-    b = (b << more) | take_bits(in, more);
+  for (int32_t more = POSITION_PREFIX_LENGTH[b] - 2; more > 0; more--) {
+    need_bits(in, 1);
+    b = (b << 1) | take_bits(in, 1);
   }
-  return (high << 6) | (b & 0x3F);
+  int32_t distance = static_cast<int32_t>((high << 6 | (b & 0x3F)) + 1);
+  return {in.bits, stream_state.block_failed ? -1 : distance};
 }
 
 }  // namespace
 
 // ---- Output -----------------------------------------------------------------
-// Decoded bytes go straight into the driver's output buffer, which also
-// serves as the window: it is written out each time it is full and then
-// refilled from its start, so the BLOCK_SIZE bytes behind the write position,
-// taken round the buffer's end, are the last BLOCK_SIZE bytes decoded. A copy
-// reaches at most WINDOW_SIZE back. Before the first byte the buffer's last
-// WINDOW_SIZE bytes are spaces, the window's fill in front of a stream.
+// Decoded bytes go straight into the driver's output buffer, which is
+// written out each time it is full. The window is the OUTPUT_HISTORY bytes
+// in front of it: the last bytes decoded, or spaces before the first. A
+// copy reads from up to WINDOW_SIZE back and may run past the buffer's end
+// (OUTPUT_OVERRUN); when the buffer goes out, its last WINDOW_SIZE bytes and
+// what ran past move to the front.
 //
-// Bytes are counted for the heartbeat in batches, at each input refill and
-// when the buffer is full (the byte that fills it is not counted, as with
-// stream_put_byte).
+// Bytes are counted for the heartbeat in batches, with the input taken at
+// each refill and when the buffer is full (the byte that fills it is not
+// counted, as with stream_put_byte).
+
+static_assert(static_cast<int32_t>(OUTPUT_HISTORY) == static_cast<int32_t>(WINDOW_SIZE),
+              "the window sits in front of the output");
+static_assert(OUTPUT_OVERRUN >= LOOKAHEAD_SIZE + 8, "a copy overruns by less than one match and a word");
 
 struct Output {
-  uint8_t *bytes;        // stream_state.output_buffer
-  int32_t position;      // next byte to write
-  int32_t counted_from;  // bytes from here on are not yet counted
+  uint32_t position;      // next byte to write in stream_output()
+  uint32_t counted_from;  // bytes from here on are not yet counted
 };
 
 namespace {
 
-void count_output(Output &out, int32_t end) {
-  stream_count_operations(end - out.counted_from);
-  out.counted_from = end;
-}
+const uint32_t BUFFER_END = BLOCK_SIZE;
 
-void output_full(Output &out) {
-  count_output(out, BLOCK_SIZE - 1);
+// Out of line and by value, so that the loop's copy stays in registers.
+__attribute__((noinline)) Output output_full(Output out) {
+  stream_count_operations(static_cast<int32_t>(BLOCK_SIZE - 1 - out.counted_from));
   stream_state.write_position = BLOCK_SIZE;
   stream_flush_block();
-  out.position = 0;
-  out.counted_from = 0;
+  uint8_t *bytes = stream_output();
+  uint32_t over = out.position - BUFFER_END;
+  memmove(bytes - WINDOW_SIZE, bytes + BUFFER_END - WINDOW_SIZE, WINDOW_SIZE + over);
+  return {over, 0};
 }
 
 // Copies a match of `length` bytes from `distance` (1..WINDOW_SIZE) back.
 // Copies of 8 or more back go 8 bytes at a time, which reads nothing the
-// same step writes; those steps may write up to 7 bytes past the copy, into
-// buffer bytes a full buffer old that no copy reaches.
-inline void copy_match(Output &out, uint32_t distance, uint32_t length) {
-  int32_t from = out.position - static_cast<int32_t>(distance);
-  if (from < 0) from += BLOCK_SIZE;
-  uint8_t *to = out.bytes + out.position;
-  if (out.position + static_cast<int32_t>(length) + 8 <= BLOCK_SIZE &&
-      from + static_cast<int32_t>(length) + 8 <= BLOCK_SIZE) {
-    const uint8_t *source = out.bytes + from;
-    if (distance >= 8) {
-      for (uint32_t k = 0; k < length; k += 8) memcpy(to + k, source + k, 8);
-    } else if (distance == 1) {
-      memset(to, source[0], length);
-    } else {
-      for (uint32_t k = 0; k < length; k++) to[k] = source[k];
-    }
-    out.position += static_cast<int32_t>(length);
-    return;
+// same step writes; those steps may write up to 7 bytes past the copy.
+inline void copy_match(uint8_t *to, uint32_t distance, uint32_t length) {
+  const uint8_t *source = to - distance;
+  if (distance >= 8) {
+    for (uint32_t k = 0; k < length; k += 8) memcpy(to + k, source + k, 8);
+  } else if (distance == 1) {
+    memset(to, source[0], length);
+  } else {
+    for (uint32_t k = 0; k < length; k++) to[k] = source[k];
   }
-  // Near the buffer's end: byte by byte, round the end, writing it out when full.
-  for (uint32_t k = 0; k < length; k++) {
-    uint8_t byte = out.bytes[from];
-    from = from + 1 == BLOCK_SIZE ? 0 : from + 1;
-    out.bytes[out.position++] = byte;
-    if (out.position == BLOCK_SIZE) output_full(out);
+}
+
+// ---- Decode loop ----------------------------------------------------------
+// Only two steps can stop a stream: reading the next block near the end of
+// one (input missing or rejected: the bit-by-bit steps report it) and a
+// write of the full buffer (stream_flush_block zeroes
+// stream_state.uncompressed_size, tested after the buffer goes out). Items
+// decoded from buffered bits cannot fail.
+
+// Refills the bits and counts the input taken and the bytes written since
+// the last refill. Returns 0 when the model has lost the marker (the stream
+// fails).
+inline int refill(BitReader &in, Output &out) {
+  if (in.bits == 0) {
+    stream_state.block_failed = 1;
+    return 0;
   }
+  int32_t taken = fill_from_block(in);
+  stream_count_operations(taken + static_cast<int32_t>(out.position - out.counted_from));
+  out.counted_from = out.position;
+  return 1;
 }
 
 }  // namespace
 
-// ---- Decode loop ----------------------------------------------------------
-
+// Positions run in the output buffer; `end` is where the stream's last byte
+// would fall in it (past the buffer while more than it holds is to come),
+// and `stop` the nearer of that and the buffer's end, so an item makes one
+// test.
 void lzhuf_decode(void) {
   StreamState &s = stream_state;
   s.uncompressed_size = stream_read_size();
   if (s.uncompressed_size == 0) return;
   huffman_init();
-  Output out = {s.output_buffer, s.write_position, s.write_position};
-  memset(out.bytes + BLOCK_SIZE - WINDOW_SIZE, ' ', WINDOW_SIZE);
-  BitReader in = {0, 0};
-  uint32_t remaining = s.uncompressed_size;
-  while (remaining > 0 && s.uncompressed_size != 0) {
-    bool checked = false;
-    if (in.count < ITEM_BITS) {
-      fill_from_block(in);
-      count_output(out, out.position);
-      checked = in.count < ITEM_BITS;  // near the end of a block
+  uint8_t *bytes = stream_output();
+  Output out = {static_cast<uint32_t>(s.write_position), static_cast<uint32_t>(s.write_position)};
+  memset(bytes - WINDOW_SIZE, ' ', WINDOW_SIZE);
+  BitReader in = {NO_BITS};
+  uint32_t end = out.position + s.uncompressed_size;
+  uint32_t stop = end < BUFFER_END ? end : BUFFER_END;
+  for (;;) {
+    int32_t symbol;
+    if (__builtin_expect(!bits_below(in, SYMBOL_BITS), 1)) {
+      symbol = decode_symbol_buffered(in);
+    } else {
+      if (!refill(in, out)) break;
+      if (!bits_below(in, SYMBOL_BITS)) continue;
+      Checked c = decode_symbol_checked(in.bits);
+      in.bits = c.bits;
+      symbol = c.value;
+      if (symbol < 0) break;
     }
-    int32_t symbol = checked ? decode_symbol_checked(in) : decode_symbol_buffered(in);
-    if (symbol < 0 || s.block_failed) {  // a broken model, or bits that never arrived
-      s.block_failed = 1;
-      break;
-    }
+    uint32_t position = out.position;
     if (symbol < 256) {
-      out.bytes[out.position++] = static_cast<uint8_t>(symbol);
-      if (out.position == BLOCK_SIZE) output_full(out);
-      remaining--;
-      continue;
+      bytes[position++] = static_cast<uint8_t>(symbol);
+      out.position = position;
+      if (__builtin_expect(position != stop, 1)) continue;
+    } else {
+      uint32_t distance;
+      if (__builtin_expect(bits_below(in, POSITION_BITS), 0) && !refill(in, out)) break;
+      if (__builtin_expect(!bits_below(in, POSITION_BITS), 1)) {
+        distance = decode_position_buffered(in);
+      } else {
+        Checked c = decode_position_checked(in.bits);
+        in.bits = c.bits;
+        if (c.value < 0) break;
+        distance = static_cast<uint32_t>(c.value);
+      }
+      uint32_t length = static_cast<uint32_t>(symbol - MATCH_SYMBOL_BASE);
+      // A match that runs past the declared size is malformed: the stream
+      // fails, and none of the match is written.
+      if (length > end - position) {
+        s.block_failed = 1;
+        break;
+      }
+      copy_match(bytes + position, distance, length);
+      out.position = position + length;
+      if (__builtin_expect(out.position < stop, 1)) continue;
     }
-    uint32_t distance = decode_position(in, checked) + 1;
-    if (s.block_failed) break;
-    uint32_t length = static_cast<uint32_t>(symbol - MATCH_SYMBOL_BASE);
-    // A match that runs past the declared size is malformed: the stream
-    // fails, and none of the match is written.
-    if (length > remaining) {
-      s.block_failed = 1;
-      break;
+    if (out.position >= BUFFER_END) {
+      out = output_full(out);
+      if (s.uncompressed_size == 0) break;
+      end -= BUFFER_END;
+      stop = end < BUFFER_END ? end : BUFFER_END;
     }
-    remaining -= length;
-    copy_match(out, distance, length);
+    if (out.position == end) break;
   }
-  count_output(out, out.position);
-  s.write_position = out.position;
+  stream_count_operations(static_cast<int32_t>(out.position - out.counted_from));
+  s.write_position = static_cast<int32_t>(out.position);
 }

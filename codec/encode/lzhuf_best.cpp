@@ -15,6 +15,7 @@
 // The text is the input behind LEAD_SPACES spaces, as the decoder's window
 // holds spaces in front of the first byte; a text position t is input byte
 // t - LEAD_SPACES. Positions are 32-bit unsigned (an input is below 2^31).
+#include <math.h>
 #include <string.h>
 
 #include "codec/common/huffman.h"
@@ -75,7 +76,7 @@ struct BestEncoder {
   uint8_t pair_count[MATCH_RING];
 
   // Prices in bits.
-  uint8_t symbol_bits[SYMBOL_COUNT];
+  uint16_t symbol_bits[SYMBOL_COUNT];  // in 1/16 bits
   uint8_t node_depth[NODE_COUNT];
 
   // Shortest path over one span: cost to reach each position and the item
@@ -84,9 +85,23 @@ struct BestEncoder {
   uint8_t step_length[PARSE_SPAN + 1];
   uint16_t step_distance[PARSE_SPAN + 1];
   uint16_t path[PARSE_SPAN + 1];  // chosen end positions, last first
+
+  // The plan the coder will code, the cheapest found for the span.
+  struct KeptPlan {
+    int32_t items;
+    uint16_t path[PARSE_SPAN + 1];
+    uint16_t distance[PARSE_SPAN + 1];  // by end position
+  } kept;
+  HuffmanModel saved_model;
 };
 
 BestEncoder best;
+
+}  // namespace
+
+int32_t best_plan_rounds = 1;
+
+namespace {
 
 inline const uint8_t *text_at(uint32_t position) { return best.text + (position - best.text_base); }
 
@@ -177,17 +192,23 @@ void find_matches(uint32_t t) {
 
 // ---- Prices -------------------------------------------------------------------
 
-// Code length of every symbol in the current tree. A parent sits above its
-// children in the node array, so depths fill in from the root down.
-void measure_symbols(void) {
+// Price of every symbol in the current tree, in 1/16 bits: its code length,
+// or (fractional) the information its weight carries, log2(root / weight).
+// A parent sits above its children in the node array, so depths fill in
+// from the root down.
+void measure_symbols(bool fractional) {
   BestEncoder &e = best;
   const HuffmanModel &m = huffman_model;
   e.node_depth[ROOT_NODE] = 0;
   for (int32_t x = ROOT_NODE - 1; x >= 0; x--) e.node_depth[x] = static_cast<uint8_t>(e.node_depth[m.parent[x]] + 1);
-  for (int32_t s = 0; s < SYMBOL_COUNT; s++) e.symbol_bits[s] = e.node_depth[m.parent[NODE_COUNT + s]];
+  for (int32_t s = 0; s < SYMBOL_COUNT; s++) {
+    int32_t leaf = m.parent[NODE_COUNT + s];
+    double bits = fractional ? log2(static_cast<double>(m.weight[ROOT_NODE]) / m.weight[leaf]) : e.node_depth[leaf];
+    e.symbol_bits[s] = static_cast<uint16_t>(16 * bits + 0.5);
+  }
 }
 
-inline uint32_t offset_bits(uint32_t distance) { return POSITION_CODE_LENGTH[(distance - 1) >> 6] + 6u; }
+inline uint32_t offset_bits(uint32_t distance) { return 16 * (POSITION_CODE_LENGTH[(distance - 1) >> 6] + 6u); }
 
 // ---- Parse ----------------------------------------------------------------------
 
@@ -227,20 +248,80 @@ int32_t plan(uint32_t start, int32_t span) {
   return items;
 }
 
-// Codes the planned items that start before `limit` (relative to start);
+// The bits (in 1/16) the kept plan costs when coded item by item with the
+// adaptive model as it stands; the model is put back. With measure_after,
+// the prices the model would then have are left in symbol_bits.
+uint32_t simulate_kept(uint32_t start, bool measure_after, bool fractional) {
+  BestEncoder &e = best;
+  HuffmanModel &m = huffman_model;
+  const uint8_t *bytes = text_at(start);
+  memcpy(&e.saved_model, &m, sizeof m);
+  uint32_t bits = 0;
+  int32_t at = 0;
+  for (int32_t k = e.kept.items - 1; k >= 0; k--) {
+    int32_t end = e.kept.path[k];
+    int32_t symbol = end - at == 1 ? bytes[at] : end - at + MATCH_SYMBOL_BASE;
+    if (end - at > 1) bits += offset_bits(e.kept.distance[end]);
+    for (int32_t x = m.parent[NODE_COUNT + symbol]; x != ROOT_NODE; x = m.parent[x]) bits += 16;
+    huffman_update(symbol);
+    at = end;
+  }
+  if (measure_after) measure_symbols(fractional);
+  memcpy(&m, &e.saved_model, sizeof m);
+  return bits;
+}
+
+void keep_plan(int32_t items) {
+  BestEncoder &e = best;
+  e.kept.items = items;
+  for (int32_t k = 0; k < items; k++) {
+    e.kept.path[k] = e.path[k];
+    e.kept.distance[e.path[k]] = e.step_distance[e.path[k]];
+  }
+}
+
+// The plan priced with the code lengths the model has now. With more
+// rounds, further plans are priced from the model as it stands (even
+// rounds) or as it would stand after the kept plan (odd rounds), from the
+// third round on by the weights' information rather than code lengths;
+// the plan that really codes smallest is kept.
+void plan_span(uint32_t start, int32_t span, int32_t rounds) {
+  measure_symbols(false);
+  keep_plan(plan(start, span));
+  if (rounds == 1) return;
+  BestEncoder &e = best;
+  BestEncoder::KeptPlan saved;
+  uint32_t kept_bits = simulate_kept(start, false, false);
+  for (int32_t round = 1; round < rounds; round++) {
+    bool fractional = round >= 2;
+    if (round % 2 == 1)
+      simulate_kept(start, true, fractional);
+    else
+      measure_symbols(fractional);
+    memcpy(&saved, &e.kept, sizeof saved);
+    keep_plan(plan(start, span));
+    uint32_t bits = simulate_kept(start, false, false);
+    if (bits < kept_bits)
+      kept_bits = bits;
+    else
+      memcpy(&e.kept, &saved, sizeof saved);
+  }
+}
+
+// Codes the kept items that start before `limit` (relative to start);
 // returns the position after the last one coded.
-uint32_t code_items(uint32_t start, int32_t items, int32_t limit) {
+uint32_t code_items(uint32_t start, int32_t limit) {
   BestEncoder &e = best;
   const uint8_t *bytes = text_at(start);
   int32_t at = 0;
-  for (int32_t k = items - 1; k >= 0 && at < limit; k--) {
-    int32_t end = e.path[k];
+  for (int32_t k = e.kept.items - 1; k >= 0 && at < limit; k--) {
+    int32_t end = e.kept.path[k];
     int32_t length = end - at;
     if (length == 1) {
       encode_symbol(bytes[at]);
     } else {
       encode_symbol(length + MATCH_SYMBOL_BASE);
-      encode_position(e.step_distance[end] - 1u);
+      encode_position(e.kept.distance[end] - 1u);
     }
     at = end;
   }
@@ -267,9 +348,8 @@ void lzhuf_encode_best(void) {
     bool last = e.input_ended && left <= static_cast<uint32_t>(PARSE_SPAN);
     int32_t span = last ? static_cast<int32_t>(left) : PARSE_SPAN;
     for (; e.next_insert < start + static_cast<uint32_t>(span); e.next_insert++) find_matches(e.next_insert);
-    measure_symbols();
-    int32_t items = plan(start, span);
-    start = code_items(start, items, last ? span : PARSE_BLOCK);
+    plan_span(start, span, best_plan_rounds);
+    start = code_items(start, last ? span : PARSE_BLOCK);
   }
   flush_bits();
 }

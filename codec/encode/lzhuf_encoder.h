@@ -32,7 +32,7 @@ struct LzhufDictionary {
 
 extern LzhufDictionary lzhuf_dictionary;
 
-// The dictionary's operations (lzhuf_encode.cpp, inlined into the encode
+// The dictionary's operations (lzhuf_dictionary.h, inlined into the encode
 // loop): dictionary_init empties all trees; dictionary_insert(r) inserts
 // window position r, replacing a node with the same 60-byte string, and
 // (when the coder will read it) leaves the longest match on its search path,
@@ -47,3 +47,8 @@ extern LzhufDictionary lzhuf_dictionary;
 void encode_symbol(int32_t symbol);
 void encode_position(uint32_t offset);
 void flush_bits(void);
+
+// Plans compress_stream_best tries per span (lzhuf_best.cpp), keeping the one
+// that codes smallest: 1 in the tools; the benchmark's estimate of how far
+// the format goes ("kestrune-max") sets more.
+extern int32_t best_plan_rounds;

@@ -1,6 +1,8 @@
 // Adaptive Huffman model: initial codes, the move of a node on update, the
-// rebuild at the weight limit, and the tree invariants under random use.
+// rebuild at the weight limit, the tree invariants under random use, and
+// the same arrays as a plainly written model.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include <algorithm>
 #include <random>
@@ -43,6 +45,53 @@ void expect_invariants() {
   ASSERT_EQ(leaves, SYMBOL_COUNT);
   ASSERT_EQ(leaf_sum, m.weight[ROOT_NODE]);
 }
+
+// The model as first written: a plain scan for the top of a run, and a
+// rebuild by insertion. The coders' model must leave the same arrays.
+struct ReferenceModel {
+  HuffmanModel m;
+  void rebuild() {
+    for (int i = 0, j = 0; i < NODE_COUNT; i++) {
+      if (m.child[i] >= NODE_COUNT) {
+        m.weight[j] = static_cast<uint16_t>((m.weight[i] + 1) / 2);
+        m.child[j++] = m.child[i];
+      }
+    }
+    for (int i = 0, j = SYMBOL_COUNT; j < NODE_COUNT; i += 2, j++) {
+      int f = m.weight[i] + m.weight[i + 1], k = j - 1;
+      while (f < m.weight[k]) k--;
+      k++;
+      for (int t = j; t > k; t--) m.weight[t] = m.weight[t - 1], m.child[t] = m.child[t - 1];
+      m.weight[k] = static_cast<uint16_t>(f);
+      m.child[k] = static_cast<uint16_t>(i);
+    }
+    for (int i = 0; i < NODE_COUNT; i++) {
+      m.parent[m.child[i]] = static_cast<uint16_t>(i);
+      if (m.child[i] < NODE_COUNT) m.parent[m.child[i] + 1] = static_cast<uint16_t>(i);
+    }
+  }
+  void update(int symbol) {
+    if (m.weight[ROOT_NODE] == REBUILD_LIMIT) rebuild();
+    int x = m.parent[symbol + NODE_COUNT];
+    do {
+      int w = ++m.weight[x];
+      if (w > m.weight[x + 1]) {
+        int y = x + 1;
+        while (w > m.weight[y + 1]) y++;
+        m.weight[x] = m.weight[y];
+        m.weight[y] = static_cast<uint16_t>(w);
+        int a = m.child[x], b = m.child[y];
+        m.child[x] = static_cast<uint16_t>(b), m.child[y] = static_cast<uint16_t>(a);
+        m.parent[a] = static_cast<uint16_t>(y);
+        if (a < NODE_COUNT) m.parent[a + 1] = static_cast<uint16_t>(y);
+        m.parent[b] = static_cast<uint16_t>(x);
+        if (b < NODE_COUNT) m.parent[b + 1] = static_cast<uint16_t>(x);
+        x = y;
+      }
+      x = m.parent[x];
+    } while (x != 0);
+  }
+};
 
 }  // namespace
 
@@ -111,6 +160,26 @@ TEST(Huffman, InvariantsHoldThroughSkewedUseAndRebuilds) {
     }
   }
   expect_invariants();
+}
+
+// Uniform symbols keep long runs of equal weights; skewed ones make deep
+// trees; both rebuild many times.
+TEST(Huffman, SameArraysAsTheReferenceModel) {
+  for (int skewed : {0, 1}) {
+    std::mt19937 rng(7 + skewed);
+    huffman_init();
+    ReferenceModel reference;
+    reference.m = huffman_model;
+    for (int i = 0; i < 200000; i++) {
+      int symbol = skewed ? std::min<int>(SYMBOL_COUNT - 1, __builtin_ctz(rng() | 0x80000000u) * 11 + rng() % 3)
+                          : static_cast<int>(rng() % SYMBOL_COUNT);
+      huffman_update(symbol);
+      reference.update(symbol);
+      if (i % 97 == 0 || huffman_model.weight[ROOT_NODE] == REBUILD_LIMIT) {
+        ASSERT_EQ(memcmp(&huffman_model, &reference.m, sizeof reference.m), 0) << skewed << " step " << i;
+      }
+    }
+  }
 }
 
 TEST(Huffman, InitForgetsThePreviousStream) {
