@@ -25,7 +25,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND NOT TARGET kestrune_stub_options)
 
   # The code around the decoder (the format, the installer, its dialog and
   # the start-up) runs once per install or once per block, so it is compiled
-  # for size: -Oz, and link-time optimisation among these layers alone, so
+  # for size: -Oz, data aligned only as the ABI asks (not to 32 bytes for
+  # vector loads), and link-time optimisation among these layers alone, so
   # that what only they call is inlined or called in registers. For 32-bit
   # code also arguments pushed rather than stored into a preallocated area,
   # and a 4-byte stack alignment, which is all i486 code needs. Pushed
@@ -34,7 +35,7 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND NOT TARGET kestrune_stub_options)
   # keeps kestrune_stub_options alone: the decoder's code is the same
   # whatever is compiled around it. KESTRUNE_STUB_COMPACT_FLAGS go on the
   # stub's link line too, where the link-time code generation runs.
-  set(KESTRUNE_STUB_COMPACT_FLAGS -Oz -flto -Wframe-larger-than=2048)
+  set(KESTRUNE_STUB_COMPACT_FLAGS -Oz -malign-data=abi -flto -Wframe-larger-than=2048)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     list(APPEND KESTRUNE_STUB_COMPACT_FLAGS -mno-accumulate-outgoing-args -mno-stack-arg-probe
          -mpreferred-stack-boundary=2)
