@@ -16,8 +16,8 @@ install(TARGETS kestrune-pack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_BINARY_DIR}/kestrune-pack.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES docs/architecture.md docs/formats.md docs/integrity.md docs/package-format.md
-              docs/package-tool.md docs/web-page.md docs/demo-saver.png docs/progress-dialog.png
-              docs/web-page.png docs/packer-window.png
+              docs/package-tool.md docs/stub.md docs/web-page.md docs/demo-saver.png docs/progress-dialog.png
+              docs/progress-dialog-icon.png docs/web-page.png docs/packer-window.png
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 if(KESTRUNE_BUILTIN_STUB)
   get_filename_component(windows_i686 ${KESTRUNE_BUILTIN_STUB} DIRECTORY)

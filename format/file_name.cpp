@@ -12,18 +12,25 @@ int starts_with_folded(const char *name, int32_t length, const char *word) {
   return word[length] == 0;
 }
 
+// 1 when the first length characters of name are one of words (each ended by
+// a zero, the list by an empty word), in any case.
+int is_folded_word_of(const char *name, int32_t length, const char *words) {
+  for (; *words != 0; ++words) {
+    if (starts_with_folded(name, length, words)) return 1;
+    while (*words != 0) ++words;
+  }
+  return 0;
+}
+
 // The part before the first dot, without the spaces that end it, is what
-// Windows compares with its device names.
+// Windows compares with its device names; COM1-COM9 and LPT1-LPT9 are the
+// ones with a digit.
 int is_device_name(const char *name) {
   int32_t length = 0;
   while (name[length] != 0 && name[length] != '.') ++length;
   while (length > 0 && name[length - 1] == ' ') --length;
-  if (length == 4 && name[3] >= '1' && name[3] <= '9')  // COM1-COM9, LPT1-LPT9
-    return starts_with_folded(name, 3, "com") || starts_with_folded(name, 3, "lpt");
-  static const char *const DEVICES[] = {"con", "prn", "aux", "nul", "clock$", "conin$", "conout$"};
-  for (const char *device : DEVICES)
-    if (starts_with_folded(name, length, device)) return 1;
-  return 0;
+  if (length == 4 && name[3] >= '1' && name[3] <= '9') return is_folded_word_of(name, 3, "com\0lpt\0");
+  return is_folded_word_of(name, length, "con\0prn\0aux\0nul\0clock$\0conin$\0conout$\0");
 }
 
 // The length of name without the dots and spaces that end it.
@@ -60,13 +67,14 @@ FileNameFault file_name_fault(const char *name) {
   int32_t length = 0;
   while (name[length] != 0)
     if (++length > TEXT_SLOT_SIZE - 1) return FILE_NAME_TOO_LONG;
+  // Refused characters: the two separators, the colon, then the ones that
+  // are FILE_NAME_FORBIDDEN.
+  static const char REFUSED[] = "\\/:<>\"|?*";
   for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p != 0; ++p) {
-    const unsigned char c = *p;
-    if (c == '\\' || c == '/') return FILE_NAME_SEPARATOR;
-    if (c == ':') return FILE_NAME_COLON;
-    if (c < 0x20 || c == 0x7F) return FILE_NAME_CONTROL;
-    for (const char *forbidden = "<>\"|?*"; *forbidden != 0; ++forbidden)
-      if (c == static_cast<unsigned char>(*forbidden)) return FILE_NAME_FORBIDDEN;
+    if (*p < 0x20 || *p == 0x7F) return FILE_NAME_CONTROL;
+    for (int32_t i = 0; REFUSED[i] != 0; ++i)
+      if (*p == static_cast<unsigned char>(REFUSED[i]))
+        return i < 2 ? FILE_NAME_SEPARATOR : i == 2 ? FILE_NAME_COLON : FILE_NAME_FORBIDDEN;
   }
   if (is_device_name(name)) return FILE_NAME_DEVICE;
   return length_without_trailing(name) != length ? FILE_NAME_TRAILING : FILE_NAME_PLAIN;

@@ -12,36 +12,40 @@ enum Presence : uint8_t {
   WHEN_COMPRESSED_SIZE_SET,  // compressed, and the size word is not 0
 };
 
+// One row per item, in payload order, which is PayloadRole's order.
 struct ItemLayout {
-  uint8_t role;
   uint8_t key;
   uint8_t new_file;
   uint8_t presence;
-  uint16_t size_offset;
-  uint16_t name_offset;
+  uint8_t size_offset;
+  uint8_t name_offset;
 };
 
 // The table at the top of payload.h, row by row.
-const ItemLayout LAYOUT[MAX_PAYLOAD_ITEMS] = {
-    {ROLE_EXTRA, KEY_EXTRA, 1, WHEN_SIZE_SET, OFFSET_EXTRA_SIZE, OFFSET_EXTRA_FILE_NAME},
-    {ROLE_MAIN, KEY_MAIN, 1, ALWAYS, OFFSET_MAIN_SIZE, OFFSET_MAIN_FILE_NAME},
-    {ROLE_MAIN_PART2, KEY_MAIN, 0, WHEN_COMPRESSED_SIZE_SET, OFFSET_MAIN_PART2_SIZE, OFFSET_MAIN_FILE_NAME},
-    {ROLE_MAIN_PART3, KEY_MAIN, 0, WHEN_COMPRESSED_SIZE_SET, OFFSET_MAIN_PART3_SIZE, OFFSET_MAIN_FILE_NAME},
-    {ROLE_SECOND, KEY_SECOND, 1, ALWAYS, OFFSET_SECOND_SIZE, OFFSET_SECOND_FILE_NAME},
+constexpr ItemLayout LAYOUT[MAX_PAYLOAD_ITEMS] = {
+    {KEY_EXTRA, 1, WHEN_SIZE_SET, OFFSET_EXTRA_SIZE, OFFSET_EXTRA_FILE_NAME},
+    {KEY_MAIN, 1, ALWAYS, OFFSET_MAIN_SIZE, OFFSET_MAIN_FILE_NAME},
+    {KEY_MAIN, 0, WHEN_COMPRESSED_SIZE_SET, OFFSET_MAIN_PART2_SIZE, OFFSET_MAIN_FILE_NAME},
+    {KEY_MAIN, 0, WHEN_COMPRESSED_SIZE_SET, OFFSET_MAIN_PART3_SIZE, OFFSET_MAIN_FILE_NAME},
+    {KEY_SECOND, 1, ALWAYS, OFFSET_SECOND_SIZE, OFFSET_SECOND_FILE_NAME},
 };
+static_assert(LAYOUT[ROLE_MAIN_PART3].size_offset == OFFSET_MAIN_PART3_SIZE &&
+                  LAYOUT[ROLE_SECOND].name_offset == OFFSET_SECOND_FILE_NAME,
+              "the rows are in PayloadRole order");
 
 }  // namespace
 
 int32_t plan_payload(const InstallConfig *record, PayloadItem *items) {
   const int compressed = (record->flags & FLAG_COMPRESSED) != 0;
   int32_t count = 0;
-  for (const ItemLayout &layout : LAYOUT) {
+  for (int32_t row = 0; row < MAX_PAYLOAD_ITEMS; ++row) {
+    const ItemLayout &layout = LAYOUT[row];
     uint32_t size;
     memcpy(&size, reinterpret_cast<const uint8_t *>(record) + layout.size_offset, sizeof size);
     if (layout.presence != ALWAYS && (size == 0 || (layout.presence == WHEN_COMPRESSED_SIZE_SET && !compressed)))
       continue;
     PayloadItem &item = items[count++];
-    item.role = static_cast<PayloadRole>(layout.role);
+    item.role = static_cast<PayloadRole>(row);
     item.size = size;
     item.key = layout.key;
     item.new_file = layout.new_file;

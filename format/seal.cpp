@@ -13,10 +13,10 @@ Seal read_seal(const uint8_t *plain_record) {
 }
 
 uint32_t seal_record_crc(const uint8_t *plain_record) {
-  static const uint8_t zero_seal_area[SEAL_AREA_SIZE] = {0};
   const int32_t after = SEAL_AREA_OFFSET + SEAL_AREA_SIZE;
   uint32_t crc = crc32_update(CRC32_INITIAL, plain_record, SEAL_AREA_OFFSET);
-  crc = crc32_update(crc, zero_seal_area, SEAL_AREA_SIZE);
+  const uint8_t zero = 0;
+  for (int32_t i = 0; i < SEAL_AREA_SIZE; ++i) crc = crc32_update(crc, &zero, 1);
   return crc32_update(crc, plain_record + after, CONFIG_SIZE - after);
 }
 

@@ -11,10 +11,6 @@ char path_buffer[PATH_BUFFER_SIZE];
 char output_path[PATH_BUFFER_SIZE];  // the file output_file writes
 const char FALLBACK_WINDOWS_DIR[] = "c:\\win95";
 
-HANDLE open_for_writing(const char *path) {
-  return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-}
-
 }  // namespace
 
 char *windows_dir_path(const char *name) {
@@ -38,13 +34,19 @@ char *windows_dir_path(const char *name) {
 HANDLE create_output_file(const char *path) {
   if (path[0] == 0) return INVALID_HANDLE_VALUE;
   text_append(output_path, 0, PATH_BUFFER_SIZE, path);  // path is a built path: it fits
-  HANDLE file = open_for_writing(path);
-  if (file != INVALID_HANDLE_VALUE) return file;
+  for (int retry = 0;; retry = 1) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE || retry) return file;
+    if (!ask_display_properties_to_quit()) return INVALID_HANDLE_VALUE;
+    Sleep(DISPLAY_PROPERTIES_WAIT_MS);
+  }
+}
+
+int ask_display_properties_to_quit(void) {
   HWND display_properties = FindWindowA(NULL, DISPLAY_PROPERTIES_TITLE);
-  if (display_properties == NULL) return INVALID_HANDLE_VALUE;
+  if (display_properties == NULL) return 0;
   PostMessageA(display_properties, WM_QUIT, 0, 0);
-  Sleep(DISPLAY_PROPERTIES_WAIT_MS);
-  return open_for_writing(path);
+  return 1;
 }
 
 void close_output_file(void) {

@@ -27,6 +27,10 @@ char *windows_dir_path(const char *name);
 // INVALID_HANDLE_VALUE (at once, without the retry, for an empty path).
 HANDLE create_output_file(const char *path);
 
+// Asks an open "Display Properties" window (it may hold the screen saver) to
+// quit, posting it WM_QUIT. Returns 1 when there was one, else 0.
+int ask_display_properties_to_quit(void);
+
 // Closes output_file if one is open.
 void close_output_file(void);
 

@@ -24,7 +24,6 @@ int register_screen_saver(void) {
   // an installed screen saver: the install fails instead of saying done.
   if (!WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", path, "system.ini")) return 0;
   if (!SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 1, NULL, SPIF_UPDATEINIFILE)) return 0;
-  HWND display_properties = FindWindowA(NULL, DISPLAY_PROPERTIES_TITLE);
-  if (display_properties != NULL) PostMessageA(display_properties, WM_QUIT, 0, 0);
+  ask_display_properties_to_quit();
   return 1;
 }

@@ -1,6 +1,7 @@
 #include "installer/stored.h"
 
 #include "codec/common/stream.h"
+#include "codec/common/stream_io.h"
 #include "format/record.h"
 #include "installer/install.h"
 #include "installer/output_files.h"
@@ -16,20 +17,21 @@ void copy_stored_file(HANDLE own_file, uint32_t count, const char *path, uint32_
     install_ok = 0;
     return;
   }
+  // Through the codec's file seam (installer/stream_files.cpp): a failed or
+  // impossible read is 0 bytes, a write that fails is short, and nothing is
+  // written for an empty read.
   while (count != 0) {
-    const DWORD chunk = count < static_cast<DWORD>(STORED_CHUNK_SIZE) ? count : static_cast<DWORD>(STORED_CHUNK_SIZE);
-    DWORD got = 0;
-    if (!ReadFile(own_file, transfer_buffer, chunk, &got, NULL)) got = 0;
-    if (got > chunk) got = 0;
-    xor_buffer(transfer_buffer, static_cast<int32_t>(got), key);
-    DWORD written = 0;
-    BOOL write_ok = got == 0 || WriteFile(output_file, transfer_buffer, got, &written, NULL);
-    // A cut-off installer or a full disk fails the install, and the cut file goes.
-    if (got != chunk || !write_ok || written != got) {
+    const int32_t chunk = count < static_cast<uint32_t>(STORED_CHUNK_SIZE) ? static_cast<int32_t>(count)
+                                                                           : static_cast<int32_t>(STORED_CHUNK_SIZE);
+    const int32_t got = stream_file_read(own_file, transfer_buffer, chunk);
+    xor_buffer(transfer_buffer, got, key);
+    // A cut-off installer or a full disk fails the install, and the cut file
+    // goes; what was read is written first.
+    if (stream_file_write(output_file, transfer_buffer, got) != got || got != chunk) {
       discard_output_file();
       install_ok = 0;
       return;
     }
-    count -= chunk;
+    count -= static_cast<uint32_t>(chunk);
   }
 }

@@ -49,9 +49,9 @@ void find_argv0(void) {
 const char *startup_argv0(void) { return argv0_buffer; }
 
 // The PE entry point (named on the link line). Windows gives a 32-bit entry
-// point a stack aligned to 4 bytes only, so the alignment the compiler
-// expects is set up here.
-extern "C" __attribute__((force_align_arg_pointer, used, noreturn)) void kestrune_start(void) {
+// point a stack aligned to 4 bytes only, which is all the stub's i486 code
+// needs; nor does a dialog procedure get more from the dialog manager.
+extern "C" __attribute__((used, noreturn)) void kestrune_start(void) {
   find_argv0();
   ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(0), 0, GetCommandLineA(), SW_SHOWDEFAULT)));
 }

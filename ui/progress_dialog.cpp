@@ -30,11 +30,12 @@ void set_progress_range(HWND dialog) {
   const uint64_t total = uint64_t{install_config.main_size} + install_config.main_part2_size +
                          install_config.main_part3_size + install_config.second_size + install_config.extra_size;
   // KiB, or larger steps where the total in KiB would not fit the control.
-  uint32_t &shift = progress_dialog_state.step_shift;
-  shift = PROGRESS_KIB_SHIFT;
-  while ((total >> shift) > BAR_MAXIMUM) ++shift;
-  SendMessageA(GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_SETRANGE, 0,
-               MAKELPARAM(0, static_cast<uint32_t>(total >> shift)));
+  // In KiB it fits 32 bits: five 32-bit sizes are less than 2^35 bytes.
+  uint32_t steps = static_cast<uint32_t>(total >> PROGRESS_KIB_SHIFT);
+  uint32_t shift = PROGRESS_KIB_SHIFT;
+  for (; steps > BAR_MAXIMUM; steps >>= 1) ++shift;
+  progress_dialog_state.step_shift = shift;
+  SendMessageA(GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_SETRANGE, 0, MAKELPARAM(0, steps));
 }
 
 }  // namespace

@@ -1,10 +1,16 @@
 #!/usr/bin/env python3
 """Checks a built kestrune.exe without running it: a 32-bit (or, for the
-test build, 64-bit) Windows GUI executable within the size budget, importing
-only from KERNEL32, USER32 and COMCTL32, with the progress dialog template
-and its icon exactly as the dialog code expects them, and with exactly one
-scrambled install record, unfilled (its header check fails, so the bare stub
-installs nothing).
+test build, 64-bit) Windows GUI executable within the size budget, in the
+layout of stub/kestrune.ld (below), importing only from KERNEL32, USER32 and
+COMCTL32, with the progress dialog template and its icon exactly as the
+dialog code expects them, and with exactly one scrambled install record,
+unfilled (its header check fails, so the bare stub installs nothing).
+
+The layout: the headers in the first 512 bytes, FileAlignment 512 and
+SectionAlignment 4096, and three sections: .text (code and read-only data;
+read and execute, not write), .data (the record, the import table and the
+buffers as its uninitialised tail; read and write, not execute) and .rsrc,
+whose raw data ends the file.
 
     check_stub.py STUB [--limit BYTES]
 
@@ -36,13 +42,18 @@ class PE:
         self.magic = struct.unpack_from("<H", data, opt)[0]
         self.subsystem = struct.unpack_from("<H", data, opt + 68)[0]
         self.subsystem_version = struct.unpack_from("<HH", data, opt + 48)
+        self.section_alignment, self.file_alignment = struct.unpack_from("<II", data, opt + 32)
+        self.size_of_headers = struct.unpack_from("<I", data, opt + 60)[0]
         dirs = opt + (96 if self.magic == 0x10B else 112)
         self.directories = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(16)]
         self.sections = []
+        self.layout = []  # (name, virtual size, raw size, raw offset, flags)
         table = opt + optional_size
         for i in range(sections):
             name, vsize, vaddr, rsize, raddr = struct.unpack_from("<8sIIII", data, table + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode(), vaddr, max(vsize, rsize), raddr))
+            name = name.rstrip(b"\0").decode()
+            self.sections.append((name, vaddr, max(vsize, rsize), raddr))
+            self.layout.append((name, vsize, rsize, raddr, struct.unpack_from("<I", data, table + 40 * i + 36)[0]))
 
     def offset(self, rva):
         for _, vaddr, size, raddr in self.sections:
@@ -123,6 +134,44 @@ def expected_dialog():
     return bytes(out)
 
 
+SCN_CODE = 0x20
+SCN_EXECUTE, SCN_READ, SCN_WRITE = 0x20000000, 0x40000000, 0x80000000
+# Each section's flags among code, execute, read and write, exactly.
+SECTION_FLAGS = [(".text", SCN_CODE | SCN_EXECUTE | SCN_READ), (".data", SCN_READ | SCN_WRITE),
+                 (".rsrc", SCN_READ | SCN_WRITE)]
+ACCESS = SCN_CODE | SCN_EXECUTE | SCN_READ | SCN_WRITE
+
+
+def layout_problems(pe, size):
+    """What differs from the layout of stub/kestrune.ld."""
+    problems = []
+    if (pe.file_alignment, pe.section_alignment) != (512, 4096):
+        problems.append("FileAlignment %d and SectionAlignment %d, expected 512 and 4096"
+                        % (pe.file_alignment, pe.section_alignment))
+    if pe.size_of_headers > 512:
+        problems.append("headers of %d bytes, over 512" % pe.size_of_headers)
+    names = [s[0] for s in pe.layout]
+    if names != [name for name, _ in SECTION_FLAGS]:
+        return problems + ["sections %s, expected .text, .data, .rsrc" % names]
+    for (name, vsize, rsize, raddr, flags), (_, wanted) in zip(pe.layout, SECTION_FLAGS):
+        if flags & ACCESS != wanted:
+            problems.append("%s flags %08x, expected %08x among code/execute/read/write"
+                            % (name, flags, wanted))
+    if pe.layout[0][3] != 512:
+        problems.append(".text starts at %d, not right after 512 bytes of headers" % pe.layout[0][3])
+    _, data_vsize, data_rsize, data_raw, _ = pe.layout[1]
+    if data_vsize <= data_rsize:
+        problems.append(".data has no uninitialised tail (virtual %d, raw %d bytes)" % (data_vsize, data_rsize))
+    imports = pe.directories[1][0]
+    data_rva = pe.sections[1][1]
+    if not data_rva <= imports < data_rva + data_rsize:
+        problems.append("the import table (RVA %x) is not in .data's initialised bytes" % imports)
+    _, _, rsrc_rsize, rsrc_raw, _ = pe.layout[2]
+    if rsrc_raw + rsrc_rsize != size or pe.directories[2][0] != pe.sections[2][1]:
+        problems.append(".rsrc is not the resource directory's section at the end of the file")
+    return problems
+
+
 def check(stub, limit):
     data = open(stub, "rb").read()
     pe = PE(data)
@@ -140,6 +189,8 @@ def check(stub, limit):
     if bits == 32:
         expect(pe.subsystem_version == (4, 0),
                "subsystem version %d.%d, expected 4.0" % pe.subsystem_version)
+
+    problems += layout_problems(pe, len(data))
 
     imports = pe.imports()
     expect(set(imports) <= {"KERNEL32.DLL", "USER32.DLL", "COMCTL32.DLL"},

@@ -45,10 +45,20 @@ class Skipped(Exception):
 # Wine, Xvfb and the prefix template
 
 
-class Platform:
-    """Which Wine runs the stub here, and the build outputs that go with it."""
+# The Windows versions Wine can be set to imitate for the runs (the prefix's
+# HKCU\Software\Wine "Version"), besides its own default.
+WINDOWS_VERSIONS = ("win95", "win98", "winxp")
 
-    def __init__(self, build_dir):
+
+class Platform:
+    """Which Wine runs the stub here, and the build outputs that go with it.
+    With a windows_version (one of WINDOWS_VERSIONS), the runs work under a
+    build_dir/wine-e2e-VERSION of their own, in prefixes set to it."""
+
+    def __init__(self, build_dir, windows_version=None):
+        if windows_version not in (None,) + WINDOWS_VERSIONS:
+            raise Failure("unknown Windows version %r, expected one of %s" % (windows_version, WINDOWS_VERSIONS))
+        self.windows_version = windows_version
         self.build_dir = os.path.abspath(build_dir)
         self.pack = os.path.join(self.build_dir, "tools", "kestrune-pack")
         self.arch = os.environ.get("KESTRUNE_WINE_ARCH") or self._pick_arch()
@@ -64,7 +74,7 @@ class Platform:
         else:
             self.loader, self.winearch = "/usr/lib/wine/wine64", "win64"
         self.wineserver = "/usr/lib/wine/wineserver"
-        self.work = os.path.join(self.build_dir, "wine-e2e")
+        self.work = os.path.join(self.build_dir, "wine-e2e" + ("-" + windows_version if windows_version else ""))
         self.template = os.path.join(self.work, "template-" + self.arch)
 
     def _pick_arch(self):
@@ -160,6 +170,14 @@ TEMPLATE_REG = r"""REGEDIT4
 """
 
 
+def template_reg(platform):
+    """The registry settings of the template, with the Windows version when
+    the platform has one."""
+    if not platform.windows_version:
+        return TEMPLATE_REG
+    return TEMPLATE_REG + '\n[HKEY_CURRENT_USER\\Software\\Wine]\n"Version"="%s"\n' % platform.windows_version
+
+
 def make_template(platform, force=False):
     """Creates the initialised prefix every scenario copies, once."""
     mark = os.path.join(platform.template, TEMPLATE_MARK)
@@ -182,20 +200,23 @@ def make_template(platform, force=False):
                 raise Failure("wineboot did not create the prefix")
         reg = os.path.join(platform.work, "template.reg")
         with open(reg, "w") as out:
-            out.write(TEMPLATE_REG.replace("\n", "\r\n"))
+            out.write(template_reg(platform).replace("\n", "\r\n"))
         user_reg = os.path.join(platform.template, "user.reg")
         for attempt in range(2):
             subprocess.run([platform.loader, "regedit", "/S", reg], env=env, timeout=120,
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
             platform.wait_server(platform.template, x.display)
-            if '"Managed"="N"' in read_file(user_reg).decode(errors="replace"):
+            stored = read_file(user_reg).decode(errors="replace")
+            if '"Managed"="N"' in stored and (not platform.windows_version or
+                                              '"Version"="%s"' % platform.windows_version in stored):
                 break
         else:
             raise Failure("the template's registry settings were not stored")
     with open(mark, "w") as out:
-        out.write("%s %.1fs\n" % (platform.arch, time.time() - started))
-    print("prefix template (%s) ready in %.1f s" % (platform.arch, time.time() - started))
+        out.write("%s %s %.1fs\n" % (platform.arch, platform.windows_version or "default", time.time() - started))
+    print("prefix template (%s, %s) ready in %.1f s" %
+          (platform.arch, platform.windows_version or "Wine's default version", time.time() - started))
 
 
 def copy_prefix(platform, destination):

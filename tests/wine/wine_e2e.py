@@ -9,13 +9,18 @@ of MessageBoxA), whether the progress dialog opened, the files in the
 prefix's Windows directory byte for byte, the [boot] SCRNSAVE.EXE entry of
 its system.ini, the ScreenSaveActive setting and the exit code.
 
-    wine_e2e.py --build-dir B template          prepare the prefix template
+    wine_e2e.py --build-dir B [--windows-version V] template
+                                                prepare the prefix template
     wine_e2e.py --build-dir B run NAME...       run scenarios (all if none)
     wine_e2e.py --build-dir B list              list scenario names
     wine_e2e.py --build-dir B screenshot OUT    picture of the progress dialog
     wine_e2e.py --build-dir B install [--pack TOOL] -- ARGS
                                                 pack (kestrune-pack build ARGS), install,
                                                 print what happened
+
+With --windows-version (win95, win98 or winxp) Wine imitates that version
+of Windows: its prefixes are set to it and the runs work in
+B/wine-e2e-VERSION; without, Wine's default version and B/wine-e2e.
 
 B is the host build directory (it holds tools/kestrune-pack and the
 windows-<arch> cross builds, with their kestrune-pack.exe, which the
@@ -31,8 +36,8 @@ import sys
 import threading
 import time
 
-from harness import (EXIT_MEANING, EXIT_SKIPPED, IDNO, IDOK, IDYES, MB_YESNO, Failure, Platform, Skipped,
-                     copy_prefix, make_template, noise_file, read_file, run_installer, screen_saver_active,
+from harness import (EXIT_MEANING, EXIT_SKIPPED, IDNO, IDOK, IDYES, MB_YESNO, WINDOWS_VERSIONS, Failure, Platform,
+                     Skipped, copy_prefix, make_template, noise_file, read_file, run_installer, screen_saver_active,
                      system_ini_entry, tail)
 from relay import PBM_SETPOS, PBM_SETRANGE, parse_relay, progress_messages
 from package_image import ImageError
@@ -307,6 +312,8 @@ def install(platform, pack_args, answers):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--windows-version", choices=WINDOWS_VERSIONS,
+                        help="the Windows version Wine imitates (default: Wine's own)")
     sub = parser.add_subparsers(dest="command", required=True)
     sub.add_parser("template")
     run = sub.add_parser("run")
@@ -323,7 +330,7 @@ def main():
     inst.add_argument("pack_args", nargs=argparse.REMAINDER)
     args = parser.parse_args()
 
-    platform = Platform(args.build_dir)
+    platform = Platform(args.build_dir, args.windows_version)
     if getattr(args, "pack", None):
         platform.pack = args.pack
     if args.command == "list":
