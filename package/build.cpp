@@ -232,6 +232,13 @@ BuildOutcome build(const PackageRequest &request, StreamCodec &codec, ByteSink &
 
 }  // namespace
 
+uint64_t request_payload_size(const PackageRequest &request) {
+  uint64_t total = 0;
+  for (const PackageFile *file : {&request.main, &request.second, &request.extra})
+    if (file->source) total += file->source->size();
+  return total;
+}
+
 std::vector<uint64_t> split_main_file(uint64_t size, int parts) {
   std::vector<uint64_t> sizes;
   for (int i = 0; i < parts; ++i)

@@ -60,6 +60,9 @@ struct BuildOutcome {
 // The same request gives the same bytes.
 BuildOutcome build_package(const PackageRequest &request, StreamCodec &codec, ByteSink &out, Progress *progress);
 
+// The bytes of the request's payload files together, for a progress total.
+uint64_t request_payload_size(const PackageRequest &request);
+
 // Sizes of the main file's parts when split into parts streams: as equal as
 // possible, the first parts taking the remainder.
 std::vector<uint64_t> split_main_file(uint64_t size, int parts);

@@ -158,13 +158,6 @@ bool open_files(const ParsedArguments &parsed, PackageRequest *request, BuildFil
   return true;
 }
 
-uint64_t payload_size(const PackageRequest &request) {
-  uint64_t total = 0;
-  for (const PackageFile *file : {&request.main, &request.second, &request.extra})
-    if (file->source) total += file->source->size();
-  return total;
-}
-
 }  // namespace
 
 int command_build(const Arguments &args) {
@@ -178,7 +171,7 @@ int command_build(const Arguments &args) {
   const std::string &output = option_value(parsed, "--output");
   BuildOutcome outcome;
   {
-    TerminalProgress progress("build", payload_size(request));
+    TerminalProgress progress("build", request_payload_size(request));
     outcome = build_package(request, package_codec(), files.output.sink(), &progress);
   }
   if (!outcome.result.ok()) return fail(outcome.result, "build");

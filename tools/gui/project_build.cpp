@@ -137,13 +137,6 @@ bool prepare_build(const Project &project, ProjectFiles *files, PackageRequest *
   return true;
 }
 
-uint64_t payload_size(const PackageRequest &request) {
-  uint64_t total = 0;
-  for (const PackageFile *file : {&request.main, &request.second, &request.extra})
-    if (file->source) total += file->source->size();
-  return total;
-}
-
 BuildReport run_build(const PackageRequest &request, ProjectFiles *files, Progress *progress) {
   BuildReport report;
   BuildOutcome outcome;
