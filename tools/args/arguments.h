@@ -23,7 +23,10 @@
 #include <vector>
 
 struct Argument {
+  // Implicit on purpose: an argument typed on the command line is its text.
+  // cppcheck-suppress noExplicitConstructor
   Argument(const char *text) : text(text) {}
+  // cppcheck-suppress noExplicitConstructor
   Argument(std::string text, std::string folder = std::string()) : text(std::move(text)), folder(std::move(folder)) {}
   std::string text;
   // The folder of the argument file the argument was written in ("dir/",
