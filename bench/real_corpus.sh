@@ -35,8 +35,7 @@ if [ ${#need[@]} -gt 0 ]; then
     $SUDO dpkg --add-architecture i386
   fi
   echo "real_corpus: installing ${need[*]}" >&2
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  scripts/apt_install.sh "${need[@]}"
 fi
 
 version() { dpkg-query -W -f='${Version}' "$1"; }

@@ -9,9 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v cppcheck >/dev/null; then
-  if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends cppcheck >/dev/null
+  scripts/apt_install.sh cppcheck
 fi
 
 build=build/analyze

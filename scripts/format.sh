@@ -6,9 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v clang-format-14 >/dev/null; then
-  if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends clang-format-14 >/dev/null
+  scripts/apt_install.sh clang-format-14
 fi
 mapfile -t sources < <(git ls-files '*.cpp' '*.h' '*.c')
 if [ "${1:-}" = --fix ]; then

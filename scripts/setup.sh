@@ -38,10 +38,8 @@ if [ "$what" = web ]; then
 fi
 
 if [ ${#need[@]} -gt 0 ] || [ "${updated:-1}" = 0 ]; then
-  if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
   echo "setup: installing ${need[*]}" >&2
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  "$(dirname "$0")/apt_install.sh" "${need[@]}"
 fi
 
 if [ "$what" = web ]; then
