@@ -239,6 +239,10 @@ uint64_t request_payload_size(const PackageRequest &request) {
   return total;
 }
 
+const char *main_parts_problem(int parts) {
+  return parts >= 1 && parts <= 3 ? nullptr : "--main-parts must be 1, 2 or 3";
+}
+
 std::vector<uint64_t> split_main_file(uint64_t size, int parts) {
   std::vector<uint64_t> sizes;
   for (int i = 0; i < parts; ++i)

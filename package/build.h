@@ -63,6 +63,10 @@ BuildOutcome build_package(const PackageRequest &request, StreamCodec &codec, By
 // The bytes of the request's payload files together, for a progress total.
 uint64_t request_payload_size(const PackageRequest &request);
 
+// Why a package cannot split its main file into that many streams, or
+// nullptr when it can (1, 2 or 3).
+const char *main_parts_problem(int parts);
+
 // Sizes of the main file's parts when split into parts streams: as equal as
 // possible, the first parts taking the remainder.
 std::vector<uint64_t> split_main_file(uint64_t size, int parts);

@@ -60,7 +60,7 @@ PackageResult convert_texts(const PackageRequest &request, RecordTexts *texts) {
 PackageResult check_shape(const PackageRequest &request, std::vector<uint64_t> *parts) {
   if (!request.stub) return refuse("no stub given");
   if (!request.main.source || !request.second.source) return refuse("--main and --second are both needed");
-  if (request.main_parts < 1 || request.main_parts > 3) return refuse("--main-parts must be 1, 2 or 3");
+  if (const char *why = main_parts_problem(request.main_parts)) return refuse(why);
   if (request.stored && request.main_parts != 1)
     return refuse("--main-parts needs a compressed package (not --stored)");
   if (request.stored && request.best) return refuse("--best needs a compressed package (not --stored)");

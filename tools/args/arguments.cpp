@@ -195,3 +195,30 @@ bool expand_argument_files(const Arguments &args, Arguments *expanded, std::stri
   }
   return true;
 }
+
+bool parse_number(const std::string &text, uint64_t *value) {
+  if (text.empty()) return false;
+  int base = 10;
+  size_t start = 0;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    start = 2;
+  }
+  uint64_t result = 0;
+  for (size_t i = start; i < text.size(); ++i) {
+    char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      return false;
+    if (result > (UINT64_MAX - digit) / base) return false;
+    result = result * base + digit;
+  }
+  *value = result;
+  return true;
+}

@@ -101,3 +101,7 @@ bool split_argument_text(const std::string &text, const std::string &folder, Arg
 // double quotes, a quote as \" and a backslash at the end after the closing
 // quote.
 std::string quote_argument(const std::string &text);
+
+// A number as both faces take it: non-negative decimal or 0x-prefixed
+// hexadecimal.
+bool parse_number(const std::string &text, uint64_t *value);

@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "package/codepage.h"
+#include "tools/args/build_options.h"
 #include "tools/files/system_files.h"
 
 int fail(int code, const std::string &message) {
@@ -34,49 +34,11 @@ void print_lines(const std::vector<std::string> &lines) {
 }
 
 bool codepage_from_options(const ParsedArguments &parsed, int *codepage, TextForm *form, int *exit_code) {
-  const int system_codepage = system_text_codepage();
-  *codepage = system_codepage ? system_codepage : static_cast<int>(DEFAULT_CODEPAGE);
-  if (option_given(parsed, "--codepage")) {
-    uint64_t given = 0;
-    if (!parse_offset(option_value(parsed, "--codepage"), &given) || given > 65535 ||
-        !codepage_known(static_cast<int>(given))) {
-      *exit_code =
-          usage_error(parsed.syntax->name, "--codepage " + option_value(parsed, "--codepage") +
-                                               ": not a code page this tool knows (" + known_codepages() + ")");
-      return false;
-    }
-    *codepage = static_cast<int>(given);
-  }
-  // A system code page without a table here takes the text as it came.
-  *form = codepage_known(*codepage) ? TEXT_UTF8 : TEXT_CODEPAGE_BYTES;
-  return true;
-}
-
-bool parse_offset(const std::string &text, uint64_t *value) {
-  if (text.empty()) return false;
-  int base = 10;
-  size_t start = 0;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    start = 2;
-  }
-  uint64_t result = 0;
-  for (size_t i = start; i < text.size(); ++i) {
-    char c = text[i];
-    int digit;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    else
-      return false;
-    if (result > (UINT64_MAX - digit) / base) return false;
-    result = result * base + digit;
-  }
-  *value = result;
-  return true;
+  const bool given = option_given(parsed, "--codepage");
+  std::string problem;
+  if (build_codepage(given ? &option_value(parsed, "--codepage") : nullptr, codepage, form, &problem)) return true;
+  *exit_code = usage_error(parsed.syntax->name, problem);
+  return false;
 }
 
 // ---- terminal progress bar --------------------------------------------------

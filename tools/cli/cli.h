@@ -31,9 +31,6 @@ void print_lines(const std::vector<std::string> &lines);
 // table here.
 bool codepage_from_options(const ParsedArguments &parsed, int *codepage, TextForm *form, int *exit_code);
 
-// Parses a non-negative decimal or 0x-prefixed hexadecimal number.
-bool parse_offset(const std::string &text, uint64_t *value);
-
 // A bar on stderr for long work: shown only when stderr is a terminal and
 // the work is at least PROGRESS_MIN_BYTES. Stops the work when the user
 // interrupts the tool.

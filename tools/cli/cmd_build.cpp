@@ -90,12 +90,8 @@ bool request_from_options(const ParsedArguments &parsed, PackageRequest *request
     *exit_code = usage_error("build", problem);
     return false;
   }
-  if (option_given(parsed, "--main-parts")) {
-    uint64_t parts = 0;
-    request->main_parts = parse_offset(option_value(parsed, "--main-parts"), &parts) && parts < 10
-                              ? static_cast<int>(parts)
-                              : 0;  // the library says which values it takes
-  }
+  if (option_given(parsed, "--main-parts"))
+    request->main_parts = main_parts_value(option_value(parsed, "--main-parts"));
   if (!codepage_from_options(parsed, &request->codepage, &request->text_form, exit_code)) return false;
   request->stored = option_given(parsed, "--stored");
   request->best = option_given(parsed, "--best");

@@ -41,7 +41,7 @@ const CommandSyntax STREAMS = {"streams", STREAMS_HELP, OFFSET_OPTION, 1, 1, "FI
 bool offset_argument(const ParsedArguments &parsed, uint64_t *offset, int *exit_code) {
   *offset = 0;
   const std::string &text = option_value(parsed, "--offset");
-  if (option_given(parsed, "--offset") && !parse_offset(text, offset)) {
+  if (option_given(parsed, "--offset") && !parse_number(text, offset)) {
     *exit_code = usage_error(parsed.syntax->name, "--offset: '" + text + "' is not a byte offset");
     return false;
   }

@@ -1,5 +1,6 @@
 #include "tools/gui/project.h"
 
+#include "package/build.h"
 #include "tools/args/build_options.h"
 #include "tools/files/file_streams.h"
 #include "tools/files/system_files.h"
@@ -83,7 +84,7 @@ const CommandSyntax PROJECT_SYNTAX = {"build", "", BUILD_OPTIONS, BUILD_OPTION_C
 
 }  // namespace
 
-bool operator==(const Project &a, const Project &b) { return project_file_text(a, "") == project_file_text(b, ""); }
+bool same_project(const Project &a, const Project &b) { return project_file_text(a, "") == project_file_text(b, ""); }
 
 Arguments project_arguments(const Project &project, const std::string &folder) {
   Arguments all;
@@ -110,12 +111,11 @@ bool project_from_arguments(const Arguments &args, Project *project, std::string
   read.extra = option_value(parsed, "--extra");
   for (const TextOption &name : NAME_OPTIONS) read.*name.field = given(parsed, name.option);
   if (option_given(parsed, "--main-parts")) {
-    const std::string &parts = option_value(parsed, "--main-parts");
-    if (parts != "1" && parts != "2" && parts != "3") {
-      *problem = "--main-parts must be 1, 2 or 3";
+    read.main_parts = main_parts_value(option_value(parsed, "--main-parts"));
+    if (const char *why = main_parts_problem(read.main_parts)) {
+      *problem = why;
       return false;
     }
-    read.main_parts = parts[0] - '0';
   }
   read.stored = option_given(parsed, "--stored");
   read.best = option_given(parsed, "--best");

@@ -28,8 +28,8 @@ struct Project {
   std::string codepage;  // --codepage as written; "" : the system's own
 };
 
-bool operator==(const Project &a, const Project &b);
-inline bool operator!=(const Project &a, const Project &b) { return !(a == b); }
+// Whether two projects are one: they write the same project file.
+bool same_project(const Project &a, const Project &b);
 
 // The project as build arguments, paths in or below folder (a project file's
 // folder, ending in its separator; "" for none) written relative to it.

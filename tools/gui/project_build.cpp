@@ -1,8 +1,8 @@
 #include "tools/gui/project_build.h"
 
-#include "package/codepage.h"
 #include "package/read.h"
 #include "package/report_text.h"
+#include "tools/args/build_options.h"
 #include "tools/files/system_files.h"
 
 namespace {
@@ -20,25 +20,6 @@ const char *missing_part(const Project &project) {
   return nullptr;
 }
 
-// --codepage as the console tool reads it: decimal or 0x hexadecimal.
-bool parse_codepage(const std::string &text, int *codepage) {
-  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  if (text.empty() || text.size() > 10) return false;
-  long value = 0;
-  for (size_t i = hex ? 2 : 0; i < text.size(); ++i) {
-    const char c = text[i];
-    int digit = c >= '0' && c <= '9'          ? c - '0'
-                : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
-                : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                              : -1;
-    if (digit < 0) return false;
-    value = value * (hex ? 16 : 10) + digit;
-  }
-  if (value > 65535 || !codepage_known(static_cast<int>(value))) return false;
-  *codepage = static_cast<int>(value);
-  return true;
-}
-
 std::optional<std::string> in_form(const std::optional<std::string> &text, TextForm form) {
   if (!text || form == TEXT_UTF8) return text;
   return system_text_for_console(*text);
@@ -47,12 +28,8 @@ std::optional<std::string> in_form(const std::optional<std::string> &text, TextF
 // The request's names, texts and options (not its files), as
 // request_from_options in the console tool makes them.
 bool fill_request(const Project &project, PackageRequest *request, std::string *error) {
-  int codepage = 0;
-  if (!project.codepage.empty() && !parse_codepage(project.codepage, &codepage)) {
-    *error = "--codepage " + project.codepage + ": not a code page this tool knows (" + known_codepages() + ")";
-    return false;
-  }
-  request->codepage = project_codepage(project, &request->text_form);
+  const std::string *codepage = project.codepage.empty() ? nullptr : &project.codepage;
+  if (!build_codepage(codepage, &request->codepage, &request->text_form, error)) return false;
   const TextForm form = request->text_form;
   request->main_parts = project.main_parts;
   request->stored = project.stored;
@@ -95,11 +72,9 @@ class PhaseProgress : public Progress {
 }  // namespace
 
 int project_codepage(const Project &project, TextForm *form) {
-  const int system_codepage = system_text_codepage();
-  int codepage = system_codepage ? system_codepage : static_cast<int>(DEFAULT_CODEPAGE);
-  if (!project.codepage.empty()) parse_codepage(project.codepage, &codepage);
-  // A system code page without a table here takes the text as it came.
-  *form = codepage_known(codepage) ? TEXT_UTF8 : TEXT_CODEPAGE_BYTES;
+  int codepage = 0;
+  std::string unknown;  // Build says so; until then the texts take the default
+  build_codepage(project.codepage.empty() ? nullptr : &project.codepage, &codepage, form, &unknown);
   return codepage;
 }
 

@@ -129,7 +129,7 @@ bool save_project(PackerWindow *window, bool save_as) {
 // True when the fields may be given up: nothing unsaved, or the user saved
 // it or said to leave it.
 bool may_discard(PackerWindow *window) {
-  if (project_from_fields(window) == window->saved) return true;
+  if (same_project(project_from_fields(window), window->saved)) return true;
   const std::string name = window->project_path.empty() ? "the new project" : base_name(window->project_path);
   const std::string question = "Save the changes to " + name + "?";
   const int answer =
