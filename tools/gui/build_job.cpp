@@ -20,20 +20,27 @@ struct BuildJob {
   PackageRequest request;
   BuildReport report;
   volatile LONG cancelled = 0;
+  volatile LONG permille = 0;         // the bar's latest position
+  volatile LONG progress_posted = 0;  // a WM_BUILD_PROGRESS waits in the queue
   HANDLE thread = nullptr;
 };
 
 namespace {
 
-// The bar's position goes to the window only when it moves; the answer is
+// The bar's position goes to the window only when it moves, and then by at
+// most one message in the window's queue at a time: posted messages come
+// before input, so a stream of them would keep keys and clicks (Esc,
+// Cancel) from the window for as long as the build runs. The answer is
 // whether to go on.
 class WindowProgress : public Progress {
  public:
   explicit WindowProgress(BuildJob *job) : job_(job) {}
   bool advance(uint64_t done, uint64_t total) override {
     const int permille = total ? static_cast<int>(done * 1000 / total) : 0;
-    if (permille != last_) PostMessageA(job_->window, WM_BUILD_PROGRESS, static_cast<WPARAM>(permille), 0);
+    if (permille == last_) return job_->cancelled == 0;
     last_ = permille;
+    InterlockedExchange(&job_->permille, permille);
+    if (InterlockedExchange(&job_->progress_posted, 1) == 0) PostMessageA(job_->window, WM_BUILD_PROGRESS, 0, 0);
     return job_->cancelled == 0;
   }
 
@@ -96,6 +103,12 @@ bool start_build(PackerWindow *window, const Project &project, std::string *erro
 
 void cancel_build(PackerWindow *window) {
   if (window->job) InterlockedExchange(&window->job->cancelled, 1);
+}
+
+void show_build_progress(PackerWindow *window) {
+  if (!window->job) return;
+  InterlockedExchange(&window->job->progress_posted, 0);
+  SendDlgItemMessageA(window->dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(window->job->permille), 0);
 }
 
 void finish_build(PackerWindow *window) {

@@ -277,7 +277,7 @@ INT_PTR handle(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DROPFILES: drop_files(window, reinterpret_cast<HDROP>(wparam)); return TRUE;
     case WM_HELP: show_help(dialog); return TRUE;
     case WM_CLOSE: close_window(window, true); return TRUE;
-    case WM_BUILD_PROGRESS: SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS, wparam, 0); return TRUE;
+    case WM_BUILD_PROGRESS: show_build_progress(window); return TRUE;
     case WM_BUILD_DONE:
       finish_build(window);
       if (window->close_when_built) close_window(window, true);

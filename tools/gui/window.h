@@ -18,7 +18,7 @@
 
 #include "tools/gui/project.h"
 
-// Posted by the worker: the bar's position (per mille, in wParam), and the
+// Posted by the worker: the bar has moved (show_build_progress), and the
 // build's end.
 enum { WM_BUILD_PROGRESS = WM_APP + 1, WM_BUILD_DONE = WM_APP + 2 };
 
@@ -66,6 +66,8 @@ void show_summary(HWND dialog, const std::vector<std::string> &lines);
 bool start_build(PackerWindow *window, const Project &project, std::string *error);
 // Asks the running build to stop; it ends with WM_BUILD_DONE as usual.
 void cancel_build(PackerWindow *window);
+// On WM_BUILD_PROGRESS: the bar at the worker's latest position.
+void show_build_progress(PackerWindow *window);
 // On WM_BUILD_DONE: the worker's end, its summary or its message.
 void finish_build(PackerWindow *window);
 
